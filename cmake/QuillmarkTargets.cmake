@@ -1,0 +1,50 @@
+# Helpers shared by every target of the project.
+
+set(CMAKE_CXX_STANDARD 20)
+set(CMAKE_CXX_STANDARD_REQUIRED ON)
+set(CMAKE_CXX_EXTENSIONS OFF)
+set(CMAKE_EXPORT_COMPILE_COMMANDS ON)
+
+# Warnings and sanitizers for one of our own targets.
+function(quillmark_target_defaults target)
+    target_compile_features(${target} PUBLIC cxx_std_20)
+    if(CMAKE_CXX_COMPILER_ID MATCHES "GNU|Clang")
+        target_compile_options(${target} PRIVATE -Wall -Wextra -Wpedantic)
+        if(QUILLMARK_WERROR)
+            target_compile_options(${target} PRIVATE -Werror)
+        endif()
+        if(QUILLMARK_SANITIZE)
+            target_compile_options(${target} PRIVATE
+                -fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer)
+            target_link_options(${target} PRIVATE -fsanitize=address,undefined)
+        endif()
+    elseif(MSVC)
+        target_compile_options(${target} PRIVATE /W4 /utf-8)
+        if(QUILLMARK_WERROR)
+            target_compile_options(${target} PRIVATE /WX)
+        endif()
+    endif()
+endfunction()
+
+# quillmark_add_library(name SOURCES ... LIBS ...)
+function(quillmark_add_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;PRIVATE_LIBS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/..)
+    target_link_libraries(${name} PUBLIC ${ARG_LIBS} PRIVATE ${ARG_PRIVATE_LIBS})
+    quillmark_target_defaults(${name})
+endfunction()
+
+# quillmark_add_test(folder SOURCES ... LIBS ... [ENVIRONMENT ...])
+# One GoogleTest executable per source folder, its cases discovered by CTest.
+function(quillmark_add_test folder)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LIBS;ENVIRONMENT" ${ARGN})
+    set(target quillmark_${folder}_tests)
+    add_executable(${target} ${ARG_SOURCES})
+    target_link_libraries(${target} PRIVATE ${ARG_LIBS} quillmark_testsupport GTest::gmock GTest::gtest_main)
+    quillmark_target_defaults(${target})
+    gtest_discover_tests(${target}
+        TEST_PREFIX "${folder}."
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
+endfunction()

@@ -1,0 +1,78 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The seam between the system and the platform's code-page conversion
+// (GetACP, MultiByteToWideChar and WideCharToMultiByte on Windows). The
+// portable implementation uses ICU converters adjusted to give Windows'
+// results byte for byte, best-fit mappings included.
+namespace quillmark {
+
+using TCodePage = std::uint32_t;
+
+inline constexpr TCodePage CP_SHIFT_JIS = 932;
+inline constexpr TCodePage CP_EUC_JP = 20932;
+inline constexpr TCodePage CP_ISO_2022_JP = 50220;
+inline constexpr TCodePage CP_UTF16_LE = 1200;
+inline constexpr TCodePage CP_UTF16_BE = 1201;
+inline constexpr TCodePage CP_UTF32_LE = 12000;
+inline constexpr TCodePage CP_UTF32_BE = 12001;
+inline constexpr TCodePage CP_UTF_8 = 65001;
+inline constexpr TCodePage CP_NONE = 65535;
+
+// The system's ANSI code page. Off Windows it is derived once, on first use,
+// from the locale environment (see AnsiCodePageFromEnvironment).
+TCodePage GetACP();
+
+// The ANSI code page Windows uses for a locale name such as "ja_JP.UTF-8":
+// ja 932, ko 949, zh_TW/zh_HK/zh_MO 950, other zh 936, th 874, vi 1258,
+// cs hu pl ro sk sl hr sq bs 1250, ru uk be bg mk sr kk 1251, el 1253,
+// tr az 1254, he yi 1255, ar fa ur 1256, et lv lt 1257, anything else
+// (C, POSIX, empty, en, de, ...) 1252. Only the text is looked at.
+TCodePage AnsiCodePageFromLocale(std::string_view locale);
+
+// AnsiCodePageFromLocale of the first non-empty of LC_ALL, LC_CTYPE, LANG.
+TCodePage AnsiCodePageFromEnvironment();
+
+// Bytes of a code page to UTF-16, as MultiByteToWideChar does: invalid
+// bytes are replaced, never rejected. std::nullopt when the code page is not
+// supported. Supported: 932, 936, 949, 950, 874, 1250-1258, 20932, 51932,
+// 50220-50222, 65001.
+std::optional<std::u16string> MultiByteToWideChar(TCodePage codePage, std::string_view bytes);
+
+// UTF-16 to bytes of a code page, as WideCharToMultiByte does with flags 0
+// and no default character of the caller's: best fit where the code page
+// defines one, '?' otherwise; for 65001 an unpaired surrogate gives EF BF BD.
+// std::nullopt when the code page is not supported. Supported: 932, 936,
+// 949, 950, 874, 1250-1258, 65001.
+std::optional<std::string> WideCharToMultiByte(TCodePage codePage, std::u16string_view text);
+
+// Decodes a code page piece by piece: a character cut by the end of one
+// piece is completed by the next, shift states carry over. The output is the
+// same as one MultiByteToWideChar over all the pieces.
+class TCodePageDecoder {
+public:
+    virtual ~TCodePageDecoder() = default;
+    // nullptr when the code page is not supported.
+    static std::unique_ptr<TCodePageDecoder> Create(TCodePage codePage);
+    // Appends the decoded text to `out`. `flush` marks the last piece.
+    virtual void Decode(std::string_view bytes, bool flush, std::u16string& out) = 0;
+};
+
+// Encodes into a code page piece by piece; a surrogate pair cut by the end
+// of one piece is completed by the next. The output is the same as one
+// WideCharToMultiByte over all the pieces.
+class TCodePageEncoder {
+public:
+    virtual ~TCodePageEncoder() = default;
+    // nullptr when the code page is not supported.
+    static std::unique_ptr<TCodePageEncoder> Create(TCodePage codePage);
+    // Appends the encoded bytes to `out`. `flush` marks the last piece.
+    virtual void Encode(std::u16string_view text, bool flush, std::string& out) = 0;
+};
+
+}  // namespace quillmark

@@ -1,0 +1,65 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+// The path as the operating system takes it.
+std::filesystem::path ToNativePath(std::u16string_view path);
+std::u16string FromNativePath(const std::filesystem::path& path);
+
+// True when something that is not a directory exists at `path`, following
+// symbolic links. An empty path gives false.
+bool FileExists(std::u16string_view path);
+
+// The absolute form of `path`, made against the current folder, with "." and
+// ".." resolved by text. An empty path gives the current folder.
+std::u16string ExpandFileName(std::u16string_view path);
+
+// The system's description of an error number (errno, or GetLastError on Windows).
+std::u16string SystemErrorText(int error);
+
+// The error numbers this code inspects, for the error texts above.
+int LastSystemError();
+
+// Writes a file so that a failure never harms what was there before: the
+// bytes go to a new temporary file beside the target, every write, the
+// flush and the close are checked, and only Commit() puts the file in place,
+// in one atomic rename. Without Commit() (an error, an exception, a cancel)
+// the temporary file is removed and the target stays exactly as it was.
+class TSafeFileWriter {
+public:
+    // Throws EFCreateError "ファイル "%s" を作成できません。%s" (full path,
+    // system text) when the target cannot be created or replaced: missing
+    // folder, no permission, a read-only file, a directory in the way.
+    explicit TSafeFileWriter(std::u16string_view targetPath);
+    ~TSafeFileWriter();
+    TSafeFileWriter(const TSafeFileWriter&) = delete;
+    TSafeFileWriter& operator=(const TSafeFileWriter&) = delete;
+
+    // Throw EWriteError "ファイル "%s" に書き込めません。%s" on any failure.
+    void Write(std::string_view bytes);
+    void Commit();
+
+    // Mode bits of the file a commit creates (default: those of the file it
+    // replaces, or 0666 less the umask for a new file).
+    void SetPermissions(std::filesystem::perms permissions);
+
+private:
+    void Flush();
+    void WriteAll(const char* data, std::size_t size);
+    void Discard() noexcept;
+    [[noreturn]] void RaiseWriteError(int error);
+
+    std::u16string FTargetPath;       // as given, for messages
+    std::filesystem::path FTarget;    // where the file lands (symbolic links resolved)
+    std::filesystem::path FTemporary;
+    int FDescriptor = -1;
+    std::string FBuffer;
+    bool FHasPermissions = false;
+    std::filesystem::perms FPermissions{};
+};
+
+}  // namespace quillmark

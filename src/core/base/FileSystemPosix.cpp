@@ -1,0 +1,224 @@
+// POSIX side of the file seam: file streams, existence tests, error texts and
+// the safe writer.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <random>
+
+#include "base/Exception.h"
+#include "base/FileSystem.h"
+#include "base/Format.h"
+#include "base/Messages.h"
+#include "base/Stream.h"
+#include "base/Utf.h"
+
+namespace quillmark {
+namespace {
+
+constexpr std::size_t kWriteBufferSize = 1 << 20;
+
+int OpenNoInterrupt(const char* path, int flags, mode_t mode = 0) {
+    int fd;
+    do {
+        fd = ::open(path, flags | O_CLOEXEC, mode);
+    } while (fd < 0 && errno == EINTR);
+    return fd;
+}
+
+[[noreturn]] void RaiseCreateError(std::u16string_view path, int error) {
+    throw EFCreateError(Format(messages::CreateErrorPattern, {ExpandFileName(path), SystemErrorText(error)}));
+}
+
+std::u16string RandomSuffix() {
+    static std::mt19937_64 generator{std::random_device{}()};
+    static constexpr char16_t kDigits[] = u"0123456789abcdefghijklmnopqrstuvwxyz";
+    std::u16string suffix;
+    auto value = generator();
+    for (int i = 0; i < 10; ++i, value /= 36) suffix.push_back(kDigits[value % 36]);
+    return suffix;
+}
+
+}  // namespace
+
+std::filesystem::path ToNativePath(std::u16string_view path) { return std::filesystem::path(UnicodeToNative(path)); }
+
+std::u16string FromNativePath(const std::filesystem::path& path) { return NativeToUnicode(path.native()); }
+
+bool FileExists(std::u16string_view path) {
+    if (path.empty()) return false;
+    struct stat info;
+    return ::stat(ToNativePath(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
+}
+
+std::u16string ExpandFileName(std::u16string_view path) {
+    std::error_code error;
+    std::filesystem::path absolute = std::filesystem::absolute(ToNativePath(path), error);
+    if (error) return std::u16string(path);
+    return FromNativePath(absolute.lexically_normal());
+}
+
+std::u16string SystemErrorText(int error) {
+    char buffer[512];
+    // The GNU strerror_r may return a static string instead of filling the buffer.
+    const char* text = strerror_r(error, buffer, sizeof buffer);
+    return NativeToUnicode(text);
+}
+
+int LastSystemError() { return errno; }
+
+// ---------------------------------------------------------------- TFileStream
+
+TFileStream::TFileStream(const std::u16string& path) : FPath(path), FHandle(-1) {
+    const int fd = OpenNoInterrupt(ToNativePath(path).c_str(), O_RDONLY);
+    int error = errno;
+    if (fd >= 0) {
+        struct stat info;
+        if (::fstat(fd, &info) != 0) {
+            error = errno;
+        } else if (S_ISDIR(info.st_mode)) {
+            error = EISDIR;
+        } else {
+            FHandle = fd;
+            return;
+        }
+        ::close(fd);
+    }
+    throw EFOpenError(Format(messages::OpenErrorPattern, {ExpandFileName(path), SystemErrorText(error)}));
+}
+
+TFileStream::~TFileStream() { ::close(static_cast<int>(FHandle)); }
+
+std::uint64_t TFileStream::Size() {
+    struct stat info;
+    if (::fstat(static_cast<int>(FHandle), &info) != 0) {
+        throw EReadError(Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(errno)}));
+    }
+    return static_cast<std::uint64_t>(info.st_size);
+}
+
+std::uint64_t TFileStream::Position() {
+    const off_t position = ::lseek(static_cast<int>(FHandle), 0, SEEK_CUR);
+    return position < 0 ? 0 : static_cast<std::uint64_t>(position);
+}
+
+void TFileStream::Seek(std::uint64_t position) {
+    if (::lseek(static_cast<int>(FHandle), static_cast<off_t>(position), SEEK_SET) < 0) {
+        throw EReadError(Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(errno)}));
+    }
+}
+
+std::size_t TFileStream::Read(void* buffer, std::size_t count) {
+    auto* out = static_cast<char*>(buffer);
+    std::size_t total = 0;
+    while (total < count) {
+        const ssize_t got = ::read(static_cast<int>(FHandle), out + total, count - total);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw EReadError(Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(errno)}));
+        }
+        if (got == 0) break;
+        total += static_cast<std::size_t>(got);
+    }
+    return total;
+}
+
+// ------------------------------------------------------------ TSafeFileWriter
+
+TSafeFileWriter::TSafeFileWriter(std::u16string_view targetPath) : FTargetPath(targetPath) {
+    if (targetPath.empty()) RaiseCreateError(targetPath, ENOENT);
+    FTarget = ToNativePath(targetPath);
+
+    // Replace what a symbolic link points to, not the link itself.
+    struct stat info;
+    if (::lstat(FTarget.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
+        std::error_code error;
+        std::filesystem::path resolved = std::filesystem::weakly_canonical(FTarget, error);
+        if (!error) FTarget = resolved;
+    }
+    if (::stat(FTarget.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) RaiseCreateError(targetPath, EISDIR);
+        // A file we may not write stays protected, as creating over it would fail.
+        if (::faccessat(AT_FDCWD, FTarget.c_str(), W_OK, AT_EACCESS) != 0) RaiseCreateError(targetPath, errno);
+        if (!S_ISREG(info.st_mode)) RaiseCreateError(targetPath, EINVAL);
+        FHasPermissions = true;
+        FPermissions = static_cast<std::filesystem::perms>(info.st_mode & 07777);
+    }
+
+    const std::filesystem::path folder = FTarget.has_parent_path() ? FTarget.parent_path() : ".";
+    // Keep the temporary name within the 255 bytes a file name may have.
+    const std::string name = FTarget.filename().string().substr(0, 200);
+    for (int attempt = 0; FDescriptor < 0; ++attempt) {
+        FTemporary = folder / ("." + name + "." + UnicodeToNative(RandomSuffix()) + ".tmp");
+        FDescriptor = OpenNoInterrupt(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
+        if (FDescriptor < 0 && (errno != EEXIST || attempt > 100)) RaiseCreateError(targetPath, errno);
+    }
+    FBuffer.reserve(kWriteBufferSize);
+}
+
+TSafeFileWriter::~TSafeFileWriter() { Discard(); }
+
+void TSafeFileWriter::SetPermissions(std::filesystem::perms permissions) {
+    FHasPermissions = true;
+    FPermissions = permissions;
+}
+
+void TSafeFileWriter::Write(std::string_view bytes) {
+    if (FDescriptor < 0) RaiseWriteError(EBADF);
+    if (FBuffer.size() + bytes.size() > kWriteBufferSize) Flush();
+    if (bytes.size() >= kWriteBufferSize) {
+        WriteAll(bytes.data(), bytes.size());
+    } else {
+        FBuffer.append(bytes);
+    }
+}
+
+void TSafeFileWriter::Flush() {
+    WriteAll(FBuffer.data(), FBuffer.size());
+    FBuffer.clear();
+}
+
+void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
+    while (left > 0) {
+        const ssize_t written = ::write(FDescriptor, data, left);
+        if (written < 0) {
+            if (errno == EINTR) continue;
+            RaiseWriteError(errno);
+        }
+        if (written == 0) RaiseWriteError(ENOSPC);
+        data += written;
+        left -= static_cast<std::size_t>(written);
+    }
+}
+
+void TSafeFileWriter::Commit() {
+    if (FDescriptor < 0) RaiseWriteError(EBADF);
+    Flush();
+    if (FHasPermissions && ::fchmod(FDescriptor, static_cast<mode_t>(FPermissions)) != 0) RaiseWriteError(errno);
+    if (::fsync(FDescriptor) != 0) RaiseWriteError(errno);
+    const int descriptor = FDescriptor;
+    FDescriptor = -1;
+    if (::close(descriptor) != 0) RaiseWriteError(errno);
+    if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) RaiseWriteError(errno);
+    FTemporary.clear();
+}
+
+void TSafeFileWriter::Discard() noexcept {
+    if (FDescriptor >= 0) {
+        ::close(FDescriptor);
+        FDescriptor = -1;
+    }
+    if (!FTemporary.empty()) {
+        ::unlink(FTemporary.c_str());
+        FTemporary.clear();
+    }
+}
+
+void TSafeFileWriter::RaiseWriteError(int error) {
+    Discard();
+    throw EWriteError(Format(messages::WriteErrorPattern, {ExpandFileName(FTargetPath), SystemErrorText(error)}));
+}
+
+}  // namespace quillmark

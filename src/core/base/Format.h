@@ -1,0 +1,18 @@
+#pragma once
+
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+// Fills each "%s" of `pattern` with the next argument, in order; "%%" gives
+// "%". Surplus placeholders stay empty, surplus arguments are dropped.
+//
+// **Example**: Format(u"%s列（%s）", {u"AB", u"日付"}) -> u"AB列（日付）".
+std::u16string Format(std::u16string_view pattern, std::initializer_list<std::u16string_view> args);
+
+// The decimal form of a signed integer: -12 -> u"-12".
+std::u16string IntToStr(long long value);
+
+}  // namespace quillmark

@@ -1,0 +1,31 @@
+#include "base/Stream.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "base/Exception.h"
+
+namespace quillmark {
+
+void TStream::ReadBuffer(void* buffer, std::size_t count) {
+    auto* out = static_cast<char*>(buffer);
+    while (count > 0) {
+        const std::size_t got = Read(out, count);
+        if (got == 0) throw EReadError(std::u16string_view(u"ストリームの読み込みエラー"));
+        out += got;
+        count -= got;
+    }
+}
+
+TMemoryStream::TMemoryStream(std::string bytes) : FBytes(std::move(bytes)) {}
+
+void TMemoryStream::Seek(std::uint64_t position) { FPosition = std::min<std::uint64_t>(position, FBytes.size()); }
+
+std::size_t TMemoryStream::Read(void* buffer, std::size_t count) {
+    const std::size_t n = std::min<std::uint64_t>(count, FBytes.size() - FPosition);
+    if (n > 0) std::memcpy(buffer, FBytes.data() + FPosition, n);
+    FPosition += n;
+    return n;
+}
+
+}  // namespace quillmark

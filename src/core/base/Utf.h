@@ -1,0 +1,27 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+// UTF-8 to UTF-16. Ill-formed input gives one U+FFFD per maximal ill-formed
+// subsequence, as Windows and ICU do: "\xE3\x81" + "A" -> U+FFFD "A".
+std::u16string Utf8ToUtf16(std::string_view utf8);
+
+// UTF-16 to UTF-8. An unpaired surrogate is written as U+FFFD (EF BF BD).
+std::string Utf16ToUtf8(std::u16string_view utf16);
+
+// Appends the UTF-8 form of `utf16` to `out` (same rules as Utf16ToUtf8).
+// A high surrogate at the very end is written as U+FFFD.
+void AppendUtf16AsUtf8(std::u16string_view utf16, std::string& out);
+
+// Byte strings of the operating system (file names, arguments, environment)
+// to Unicode and back. Valid UTF-8 decodes as UTF-8; every byte of an
+// ill-formed sequence becomes the lone surrogate U+DC80 + (byte - 0x80), and
+// the way back turns such surrogates into their bytes again, so any name the
+// system hands over survives the round trip.
+std::u16string NativeToUnicode(std::string_view native);
+std::string UnicodeToNative(std::u16string_view text);
+
+}  // namespace quillmark

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace quillmark::test {
+
+// A fresh, empty folder for one test, removed with everything in it when the
+// object goes.
+class TTempDir {
+public:
+    TTempDir();
+    ~TTempDir();
+    TTempDir(const TTempDir&) = delete;
+    TTempDir& operator=(const TTempDir&) = delete;
+
+    const std::filesystem::path& Path() const { return FPath; }
+    // The path of `name` inside the folder, as the system's Unicode string.
+    std::u16string File(std::string_view name) const;
+    std::filesystem::path operator/(std::string_view name) const { return FPath / name; }
+    // Names of the entries in the folder, sorted.
+    std::string Listing() const;
+
+private:
+    std::filesystem::path FPath;
+};
+
+void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
+std::string ReadBytes(const std::filesystem::path& path);
+
+// Readable form of bytes for failure output: printable ASCII as is, the
+// rest as \xHH.
+std::string Escape(std::string_view bytes);
+
+}  // namespace quillmark::test
