@@ -31,7 +31,9 @@ TTempDir::~TTempDir() {
     std::filesystem::remove_all(FPath, ignored);
 }
 
-std::u16string TTempDir::File(std::string_view name) const { return FromNativePath(FPath / name); }
+std::u16string TTempDir::File(std::string_view name) const {
+    return FromNativePath(FPath / name);
+}
 
 std::string TTempDir::Listing() const {
     std::vector<std::string> names;
@@ -40,7 +42,8 @@ std::string TTempDir::Listing() const {
     }
     std::sort(names.begin(), names.end());
     std::string out;
-    for (const auto& name : names) out += (out.empty() ? "" : " ") + name;
+    for (const auto& name : names)
+        out += (out.empty() ? "" : " ") + name;
     return out;
 }
 

@@ -9,7 +9,7 @@ namespace quillmark::test {
 // A fresh, empty folder for one test, removed with everything in it when the
 // object goes.
 class TTempDir {
-public:
+  public:
     TTempDir();
     ~TTempDir();
     TTempDir(const TTempDir&) = delete;
@@ -22,7 +22,7 @@ public:
     // Names of the entries in the folder, sorted.
     std::string Listing() const;
 
-private:
+  private:
     std::filesystem::path FPath;
 };
 

@@ -55,7 +55,7 @@ std::optional<std::string> WideCharToMultiByte(TCodePage codePage, std::u16strin
 // piece is completed by the next, shift states carry over. The output is the
 // same as one MultiByteToWideChar over all the pieces.
 class TCodePageDecoder {
-public:
+  public:
     virtual ~TCodePageDecoder() = default;
     // nullptr when the code page is not supported.
     static std::unique_ptr<TCodePageDecoder> Create(TCodePage codePage);
@@ -67,7 +67,7 @@ public:
 // of one piece is completed by the next. The output is the same as one
 // WideCharToMultiByte over all the pieces.
 class TCodePageEncoder {
-public:
+  public:
     virtual ~TCodePageEncoder() = default;
     // nullptr when the code page is not supported.
     static std::unique_ptr<TCodePageEncoder> Create(TCodePage codePage);

@@ -29,8 +29,9 @@ int LastSystemError();
 // flush and the close are checked, and only Commit() puts the file in place,
 // in one atomic rename. Without Commit() (an error, an exception, a cancel)
 // the temporary file is removed and the target stays exactly as it was.
+// A target that is a device or a pipe (/dev/stdout) is written directly.
 class TSafeFileWriter {
-public:
+  public:
     // Throws EFCreateError "ファイル "%s" を作成できません。%s" (full path,
     // system text) when the target cannot be created or replaced: missing
     // folder, no permission, a read-only file, a directory in the way.
@@ -47,14 +48,14 @@ public:
     // replaces, or 0666 less the umask for a new file).
     void SetPermissions(std::filesystem::perms permissions);
 
-private:
+  private:
     void Flush();
     void WriteAll(const char* data, std::size_t size);
     void Discard() noexcept;
     [[noreturn]] void RaiseWriteError(int error);
 
-    std::u16string FTargetPath;       // as given, for messages
-    std::filesystem::path FTarget;    // where the file lands (symbolic links resolved)
+    std::u16string FTargetPath;     // as given, for messages
+    std::filesystem::path FTarget;  // where the file lands (symbolic links resolved)
     std::filesystem::path FTemporary;
     int FDescriptor = -1;
     std::string FBuffer;

@@ -32,20 +32,35 @@ int OpenNoInterrupt(const char* path, int flags, mode_t mode = 0) {
     throw EFCreateError(Format(messages::CreateErrorPattern, {ExpandFileName(path), SystemErrorText(error)}));
 }
 
+// Makes a rename in the folder of `file` durable. Failure is not an error:
+// the new file is in place either way.
+void SyncFolder(const std::filesystem::path& file) {
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    const int fd = OpenNoInterrupt(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (fd < 0) return;
+    ::fsync(fd);
+    ::close(fd);
+}
+
 std::u16string RandomSuffix() {
     static std::mt19937_64 generator{std::random_device{}()};
     static constexpr char16_t kDigits[] = u"0123456789abcdefghijklmnopqrstuvwxyz";
     std::u16string suffix;
     auto value = generator();
-    for (int i = 0; i < 10; ++i, value /= 36) suffix.push_back(kDigits[value % 36]);
+    for (int i = 0; i < 10; ++i, value /= 36)
+        suffix.push_back(kDigits[value % 36]);
     return suffix;
 }
 
 }  // namespace
 
-std::filesystem::path ToNativePath(std::u16string_view path) { return std::filesystem::path(UnicodeToNative(path)); }
+std::filesystem::path ToNativePath(std::u16string_view path) {
+    return std::filesystem::path(UnicodeToNative(path));
+}
 
-std::u16string FromNativePath(const std::filesystem::path& path) { return NativeToUnicode(path.native()); }
+std::u16string FromNativePath(const std::filesystem::path& path) {
+    return NativeToUnicode(path.native());
+}
 
 bool FileExists(std::u16string_view path) {
     if (path.empty()) return false;
@@ -67,7 +82,9 @@ std::u16string SystemErrorText(int error) {
     return NativeToUnicode(text);
 }
 
-int LastSystemError() { return errno; }
+int LastSystemError() {
+    return errno;
+}
 
 // ---------------------------------------------------------------- TFileStream
 
@@ -89,7 +106,9 @@ TFileStream::TFileStream(const std::u16string& path) : FPath(path), FHandle(-1) 
     throw EFOpenError(Format(messages::OpenErrorPattern, {ExpandFileName(path), SystemErrorText(error)}));
 }
 
-TFileStream::~TFileStream() { ::close(static_cast<int>(FHandle)); }
+TFileStream::~TFileStream() {
+    ::close(static_cast<int>(FHandle));
+}
 
 std::uint64_t TFileStream::Size() {
     struct stat info;
@@ -117,7 +136,8 @@ std::size_t TFileStream::Read(void* buffer, std::size_t count) {
         const ssize_t got = ::read(static_cast<int>(FHandle), out + total, count - total);
         if (got < 0) {
             if (errno == EINTR) continue;
-            throw EReadError(Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(errno)}));
+            throw EReadError(
+                Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(errno)}));
         }
         if (got == 0) break;
         total += static_cast<std::size_t>(got);
@@ -141,8 +161,15 @@ TSafeFileWriter::TSafeFileWriter(std::u16string_view targetPath) : FTargetPath(t
     if (::stat(FTarget.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) RaiseCreateError(targetPath, EISDIR);
         // A file we may not write stays protected, as creating over it would fail.
-        if (::faccessat(AT_FDCWD, FTarget.c_str(), W_OK, AT_EACCESS) != 0) RaiseCreateError(targetPath, errno);
-        if (!S_ISREG(info.st_mode)) RaiseCreateError(targetPath, EINVAL);
+        if (::faccessat(AT_FDCWD, FTarget.c_str(), W_OK, AT_EACCESS) != 0)
+            RaiseCreateError(targetPath, errno);
+        if (!S_ISREG(info.st_mode)) {
+            // A device or a pipe (/dev/stdout, a FIFO) cannot be replaced: write into it.
+            FDescriptor = OpenNoInterrupt(FTarget.c_str(), O_WRONLY | O_TRUNC);
+            if (FDescriptor < 0) RaiseCreateError(targetPath, errno);
+            FBuffer.reserve(kWriteBufferSize);
+            return;
+        }
         FHasPermissions = true;
         FPermissions = static_cast<std::filesystem::perms>(info.st_mode & 07777);
     }
@@ -158,7 +185,9 @@ TSafeFileWriter::TSafeFileWriter(std::u16string_view targetPath) : FTargetPath(t
     FBuffer.reserve(kWriteBufferSize);
 }
 
-TSafeFileWriter::~TSafeFileWriter() { Discard(); }
+TSafeFileWriter::~TSafeFileWriter() {
+    Discard();
+}
 
 void TSafeFileWriter::SetPermissions(std::filesystem::perms permissions) {
     FHasPermissions = true;
@@ -196,13 +225,22 @@ void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
 void TSafeFileWriter::Commit() {
     if (FDescriptor < 0) RaiseWriteError(EBADF);
     Flush();
-    if (FHasPermissions && ::fchmod(FDescriptor, static_cast<mode_t>(FPermissions)) != 0) RaiseWriteError(errno);
-    if (::fsync(FDescriptor) != 0) RaiseWriteError(errno);
+    const bool replacing = !FTemporary.empty();
+    if (replacing) {
+        if (FHasPermissions && ::fchmod(FDescriptor, static_cast<mode_t>(FPermissions)) != 0) {
+            RaiseWriteError(errno);
+        }
+        // On disk before it takes the old file's place, so a crash leaves one or the other.
+        if (::fsync(FDescriptor) != 0) RaiseWriteError(errno);
+    }
     const int descriptor = FDescriptor;
     FDescriptor = -1;
     if (::close(descriptor) != 0) RaiseWriteError(errno);
-    if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) RaiseWriteError(errno);
-    FTemporary.clear();
+    if (replacing) {
+        if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) RaiseWriteError(errno);
+        FTemporary.clear();
+        SyncFolder(FTarget);
+    }
 }
 
 void TSafeFileWriter::Discard() noexcept {
@@ -218,7 +256,8 @@ void TSafeFileWriter::Discard() noexcept {
 
 void TSafeFileWriter::RaiseWriteError(int error) {
     Discard();
-    throw EWriteError(Format(messages::WriteErrorPattern, {ExpandFileName(FTargetPath), SystemErrorText(error)}));
+    throw EWriteError(
+        Format(messages::WriteErrorPattern, {ExpandFileName(FTargetPath), SystemErrorText(error)}));
 }
 
 }  // namespace quillmark

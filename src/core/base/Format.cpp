@@ -35,4 +35,20 @@ std::u16string IntToStr(long long value) {
     return digits;
 }
 
+std::u16string AnsiQuotedStr(std::u16string_view text, char16_t quote) {
+    std::u16string quoted;
+    quoted.reserve(text.size() + 2);
+    AppendQuotedStr(text, quote, quoted);
+    return quoted;
+}
+
+void AppendQuotedStr(std::u16string_view text, char16_t quote, std::u16string& out) {
+    out.push_back(quote);
+    for (char16_t unit : text) {
+        if (unit == quote) out.push_back(quote);
+        out.push_back(unit);
+    }
+    out.push_back(quote);
+}
+
 }  // namespace quillmark

@@ -15,4 +15,10 @@ std::u16string Format(std::u16string_view pattern, std::initializer_list<std::u1
 // The decimal form of a signed integer: -12 -> u"-12".
 std::u16string IntToStr(long long value);
 
+// A text in quoted form: the quote, the text with each quote doubled, the
+// quote. AnsiQuotedStr(u"x\"y") -> u"\"x\"\"y\"", AnsiQuotedStr(u"") -> u"\"\"".
+std::u16string AnsiQuotedStr(std::u16string_view text, char16_t quote = u'"');
+// Appends the quoted form of `text` to `out`.
+void AppendQuotedStr(std::u16string_view text, char16_t quote, std::u16string& out);
+
 }  // namespace quillmark

@@ -19,7 +19,9 @@ void TStream::ReadBuffer(void* buffer, std::size_t count) {
 
 TMemoryStream::TMemoryStream(std::string bytes) : FBytes(std::move(bytes)) {}
 
-void TMemoryStream::Seek(std::uint64_t position) { FPosition = std::min<std::uint64_t>(position, FBytes.size()); }
+void TMemoryStream::Seek(std::uint64_t position) {
+    FPosition = std::min<std::uint64_t>(position, FBytes.size());
+}
 
 std::size_t TMemoryStream::Read(void* buffer, std::size_t count) {
     const std::size_t n = std::min<std::uint64_t>(count, FBytes.size() - FPosition);

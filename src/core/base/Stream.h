@@ -9,7 +9,7 @@ namespace quillmark {
 
 // A readable, seekable byte stream. Sizes and positions are 64-bit.
 class TStream {
-public:
+  public:
     virtual ~TStream() = default;
 
     virtual std::uint64_t Size() = 0;
@@ -24,7 +24,7 @@ public:
 
 // A stream over bytes held in memory.
 class TMemoryStream final : public TStream {
-public:
+  public:
     explicit TMemoryStream(std::string bytes = {});
 
     std::uint64_t Size() override { return FBytes.size(); }
@@ -34,7 +34,7 @@ public:
 
     const std::string& Bytes() const { return FBytes; }
 
-private:
+  private:
     std::string FBytes;
     std::uint64_t FPosition = 0;
 };
@@ -43,7 +43,7 @@ private:
 // writers are denied while it is open (POSIX has no mandatory share modes,
 // so there it is simply opened read-only).
 class TFileStream final : public TStream {
-public:
+  public:
     // Throws EFOpenError "ファイル %s は開けません。 %s " when the file cannot be
     // opened, directories included.
     explicit TFileStream(const std::u16string& path);
@@ -56,7 +56,7 @@ public:
     void Seek(std::uint64_t position) override;
     std::size_t Read(void* buffer, std::size_t count) override;
 
-private:
+  private:
     std::u16string FPath;
     std::intptr_t FHandle;
 };

@@ -7,8 +7,12 @@ namespace {
 
 constexpr char16_t kReplacement = 0xFFFD;
 
-bool IsHighSurrogate(char32_t u) { return u >= 0xD800 && u <= 0xDBFF; }
-bool IsLowSurrogate(char32_t u) { return u >= 0xDC00 && u <= 0xDFFF; }
+bool IsHighSurrogate(char32_t u) {
+    return u >= 0xD800 && u <= 0xDBFF;
+}
+bool IsLowSurrogate(char32_t u) {
+    return u >= 0xDC00 && u <= 0xDFFF;
+}
 
 // Length of the well-formed UTF-8 sequence at `p`, or 0 when it is ill-formed;
 // then `bad` is the length of its maximal ill-formed subpart (at least 1).
@@ -137,7 +141,8 @@ std::u16string NativeToUnicode(std::string_view native) {
             AppendCodePoint(cp, out);
             i += n;
         } else {
-            for (std::size_t k = 0; k < bad; ++k) out.push_back(static_cast<char16_t>(0xDC00 + p[i + k]));
+            for (std::size_t k = 0; k < bad; ++k)
+                out.push_back(static_cast<char16_t>(0xDC00 + p[i + k]));
             i += bad;
         }
     }

@@ -1,0 +1,149 @@
+#include "base/CodePage.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace quillmark {
+namespace {
+
+struct TLocaleCase {
+    const char* Locale;
+    TCodePage Expected;
+};
+
+class AnsiCodePageFromLocaleTest : public testing::TestWithParam<TLocaleCase> {};
+
+TEST_P(AnsiCodePageFromLocaleTest, MapsLanguageAndTerritory) {
+    EXPECT_EQ(AnsiCodePageFromLocale(GetParam().Locale), GetParam().Expected) << GetParam().Locale;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Locales, AnsiCodePageFromLocaleTest,
+    testing::Values(TLocaleCase{"ja_JP.UTF-8", 932}, TLocaleCase{"ja", 932},
+                    TLocaleCase{"ja_JP.eucJP@x", 932}, TLocaleCase{"ko_KR.UTF-8", 949},
+                    TLocaleCase{"zh_TW.UTF-8", 950}, TLocaleCase{"zh_HK", 950},
+                    TLocaleCase{"zh_MO.UTF-8", 950}, TLocaleCase{"zh_CN.UTF-8", 936},
+                    TLocaleCase{"zh_SG", 936}, TLocaleCase{"zh", 936}, TLocaleCase{"th_TH", 874},
+                    TLocaleCase{"vi_VN", 1258}, TLocaleCase{"pl_PL.UTF-8", 1250}, TLocaleCase{"bs_BA", 1250},
+                    TLocaleCase{"ru_RU", 1251}, TLocaleCase{"kk_KZ", 1251}, TLocaleCase{"el_GR", 1253},
+                    TLocaleCase{"az_AZ", 1254}, TLocaleCase{"yi_US", 1255}, TLocaleCase{"ur_PK", 1256},
+                    TLocaleCase{"lt_LT", 1257}, TLocaleCase{"C", 1252}, TLocaleCase{"POSIX", 1252},
+                    TLocaleCase{"", 1252}, TLocaleCase{"C.UTF-8", 1252}, TLocaleCase{"en_US.UTF-8", 1252},
+                    TLocaleCase{"de_DE", 1252}, TLocaleCase{"jav_ID", 1252}));
+
+struct TEncodeCase {
+    TCodePage CodePage;
+    std::u16string Text;
+    std::string Expected;
+};
+
+class WideCharToMultiByteTest : public testing::TestWithParam<TEncodeCase> {};
+
+TEST_P(WideCharToMultiByteTest, WritesWhatWindowsWrites) {
+    const auto& [codePage, text, expected] = GetParam();
+    EXPECT_EQ(WideCharToMultiByte(codePage, text), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Cases, WideCharToMultiByteTest,
+                         testing::Values(
+                             // Plain text and the controls ICU's tables rotate.
+                             TEncodeCase{932, u"A\u3042\uFF71\u7E8A", "A\x82\xA0\xB1\xFA\\"},
+                             TEncodeCase{932, u"\x1A\x1C\x7F", "\x1A\x1C\x7F"},
+                             // Windows' best fit, and '?' where it has none.
+                             TEncodeCase{932, u"\u00A5\u00E9\u00A6\u00AD", "\\e|-"},
+                             TEncodeCase{932, u"\u301C\u2212\u2014", "???"},
+                             TEncodeCase{932, u"\uFF5E\u2015", "\x81\x60\x81\x5C"},
+                             TEncodeCase{932, u"\uF86F\u2116", "?\x87\x82"},
+                             TEncodeCase{932, u"\uFEFF\u200B", "??"},
+                             TEncodeCase{1252, u"\u2212\u2014\u0100\u00E9",
+                                         "-\x97"
+                                         "A\xE9"},
+                             TEncodeCase{1253, u"\u00AA", "?"}, TEncodeCase{936, u"\uFFEE", "?"},
+                             // One '?' per UTF-16 unit of what cannot be written, unpaired surrogates too.
+                             TEncodeCase{932, u"\U0001F600", "??"},
+                             TEncodeCase{1252,
+                                         u"a\xD800"
+                                         "b\xDC00",
+                                         "a?b?"},
+                             TEncodeCase{932, u"\xD800", "?"},
+                             // UTF-8: an unpaired surrogate becomes U+FFFD.
+                             TEncodeCase{CP_UTF_8, u"\u3042\U0001F600", "\xE3\x81\x82\xF0\x9F\x98\x80"},
+                             TEncodeCase{CP_UTF_8,
+                                         u"\xD800"
+                                         "A\xDC00",
+                                         "\xEF\xBF\xBD"
+                                         "A\xEF\xBF\xBD"}));
+
+struct TDecodeCase {
+    TCodePage CodePage;
+    std::string Bytes;
+    std::u16string Expected;
+};
+
+class MultiByteToWideCharTest : public testing::TestWithParam<TDecodeCase> {};
+
+TEST_P(MultiByteToWideCharTest, ReadsWhatWindowsReads) {
+    const auto& [codePage, bytes, expected] = GetParam();
+    EXPECT_EQ(MultiByteToWideChar(codePage, bytes), expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, MultiByteToWideCharTest,
+    testing::Values(TDecodeCase{932, "\x81\x60\x82\xA0\\~\xB1", u"\uFF5E\u3042\\~\uFF71"},
+                    TDecodeCase{932, "\x1A\x1C\x7F", u"\x1A\x1C\x7F"},
+                    TDecodeCase{932, std::string("\x80\xA0\xFD\xFE\xFF", 5),
+                                u"\u0080\uF8F0\uF8F1\uF8F2\uF8F3"},
+                    // A pair without a character, a lone lead byte at the end, a bad trail byte.
+                    TDecodeCase{932, "\x85\x40", u"\u30FB"}, TDecodeCase{932, "A\x93", u"A\u30FB"},
+                    TDecodeCase{932, "\x81 ", u"\u30FB "}, TDecodeCase{932, "\xF0\x40", u"\uE000"},
+                    TDecodeCase{20932, "\xA1\xC1\x8E\xB1\x8F\xB0\xA1", u"\uFF5E\uFF71\u4E02"},
+                    TDecodeCase{50220, "\x1B$B$\"\x1B(BA", u"\u3042A"},
+                    TDecodeCase{CP_UTF_8,
+                                "\xE3\x81"
+                                "A\xC0\x80",
+                                u"\uFFFDA\uFFFD\uFFFD"},
+                    TDecodeCase{1252, "\x80\x81\xE9", u"\u20AC\u0081\u00E9"},
+                    TDecodeCase{1251, "\xC0", u"\u0410"}));
+
+TEST(CodePageTest, UnsupportedCodePagesGiveNothing) {
+    EXPECT_EQ(MultiByteToWideChar(12345, "abc"), std::nullopt);
+    EXPECT_EQ(WideCharToMultiByte(20932, u"abc"), std::nullopt);
+    EXPECT_EQ(TCodePageDecoder::Create(CP_NONE), nullptr);
+}
+
+// Feeding the converters in pieces of every size gives what one call gives,
+// whatever the pieces cut: characters, escapes, surrogate pairs.
+TEST(CodePageTest, PiecesGiveTheSameResultAsOneCall) {
+    const std::pair<TCodePage, std::string> decodeCases[] = {{932, "a\x82\xA0\x81\x1A\x85\x40\xFF\x93"},
+                                                             {20932, "\xA4\xA2\x8E\xB1\x8F\xB0\xA1x\x8F"},
+                                                             {50220, "\x1B$B$\"$$\x1B(Bab\x1B(J\\"},
+                                                             {CP_UTF_8,
+                                                              "\xE3\x81\x82\xF0\x9F\x98\x80\xE3\x81"
+                                                              "A"},
+                                                             {1252, "\x80\xE9z"}};
+    for (const auto& [codePage, bytes] : decodeCases) {
+        const std::u16string whole = *MultiByteToWideChar(codePage, bytes);
+        for (std::size_t size = 1; size <= bytes.size(); ++size) {
+            const auto decoder = TCodePageDecoder::Create(codePage);
+            std::u16string pieces;
+            for (std::size_t at = 0; at < bytes.size(); at += size)
+                decoder->Decode(std::string_view(bytes).substr(at, size), at + size >= bytes.size(), pieces);
+            EXPECT_EQ(pieces, whole) << codePage << " in pieces of " << size;
+        }
+    }
+    const std::u16string text = u"a\x1A\u00A5\U0001F600\uF86F\xD800x\u3042\xDC00\U0001F601";
+    for (const TCodePage codePage : {TCodePage{932}, TCodePage{1252}, CP_UTF_8}) {
+        const std::string whole = *WideCharToMultiByte(codePage, text);
+        for (std::size_t size = 1; size <= text.size(); ++size) {
+            const auto encoder = TCodePageEncoder::Create(codePage);
+            std::string pieces;
+            for (std::size_t at = 0; at < text.size(); at += size)
+                encoder->Encode(std::u16string_view(text).substr(at, size), at + size >= text.size(), pieces);
+            EXPECT_EQ(pieces, whole) << codePage << " in pieces of " << size;
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillmark
