@@ -1,1 +1,0 @@
-#include "text/EncodeDetect.h"
