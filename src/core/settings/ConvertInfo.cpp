@@ -1,1 +1,0 @@
-#include "settings/ConvertInfo.h"
