@@ -1,1 +1,20 @@
-int main() { return 0; }
+#include <clocale>
+#include <csignal>
+#include <iostream>
+
+#include "cli/RunCli.h"
+
+int main(int argc, char** argv) {
+    // The system's error texts in the user's language, where it is installed.
+    std::setlocale(LC_MESSAGES, "");
+#ifdef SIGXFSZ
+    // A write past the file-size limit, or into a closed pipe, must fail with
+    // an error the program reports, not kill it with the target half written.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+#ifdef SIGPIPE
+    std::signal(SIGPIPE, SIG_IGN);
+#endif
+    std::vector<std::string> arguments(argv + 1, argv + argc);
+    return quillmark::RunCli(arguments, std::cout, std::cerr);
+}

@@ -1,0 +1,97 @@
+#include "cli/RunCli.h"
+
+#include <algorithm>
+
+#include "base/Exception.h"
+#include "base/Messages.h"
+#include "base/Utf.h"
+#include "model/FormMainModel.h"
+
+namespace quillmark {
+namespace {
+
+constexpr const char* kUsage =
+    "使い方: quillmark-cli [/source:変換元CSV] [/target:変換先CSV] [/encoding:N] [/quote:列,...] "
+    "[設定ファイル.QMK] [/auto]\n"
+    "\n"
+    "変換元CSVファイルを読み、指定した列のすべてのフィールドを二重引用符で囲んで変換先CSVファイルに書きます。"
+    "\n"
+    "引数はデスクトップ版 quillmark と同じです。コンソール版は常に変換します（/auto は省略できます）。\n"
+    "\n"
+    "  /source:PATH     変換元CSVファイル（文字コードは自動判定）\n"
+    "  /target:PATH     変換先CSVファイル\n"
+    "  /encoding:N      変換先の文字コード: 0 = ANSI（システムのコードページ）, 1 = UTF-8\n"
+    "  /quote:LIST      二重引用符をつける列の番号（0 から数える）, 例: /quote:0,2\n"
+    "  FILE.QMK         設定ファイル。後に続くスイッチがその値を上書きします\n"
+    "  --help           この説明を表示します\n"
+    "  --version        バージョンを表示します\n"
+    "\n"
+    "終了コード: 0 = 成功, 1 = 変換に失敗, 2 = コマンドラインの誤り\n";
+
+// Messages go to the error stream; there is no cursor to show.
+class TConsoleUserInterface final : public IUserInterface {
+  public:
+    explicit TConsoleUserInterface(std::ostream& err) : FErr(err) {}
+
+    void ShowWarning(std::u16string_view message) override { FErr << Utf16ToUtf8(message) << '\n'; }
+    void ShowInformation(std::u16string_view message) override { FErr << Utf16ToUtf8(message) << '\n'; }
+    TCursorHourGlassRef CreateCursorHourGlass() override { return nullptr; }
+
+  private:
+    std::ostream& FErr;
+};
+
+bool HasArgument(const std::vector<std::string>& arguments, const char* wanted) {
+    return std::find(arguments.begin(), arguments.end(), wanted) != arguments.end();
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    if (arguments.empty()) {
+        err << kUsage;
+        return kExitBadCommand;
+    }
+    if (HasArgument(arguments, "--help")) {
+        out << kUsage;
+        return kExitSuccess;
+    }
+    if (HasArgument(arguments, "--version")) {
+        out << "quillmark-cli " << QUILLMARK_VERSION << '\n';
+        return kExitSuccess;
+    }
+
+    TArguments unicodeArguments;
+    for (const std::string& argument : arguments)
+        unicodeArguments.push_back(NativeToUnicode(argument));
+
+    TConsoleUserInterface ui(err);
+    TFormMainModel model(ui);
+    TFirstIdleResult result;
+    try {
+        result = model.FirstIdle(unicodeArguments, true);
+    } catch (const EArgumentException& error) {
+        err << error.what() << '\n';
+        return kExitBadCommand;
+    } catch (const std::exception& error) {
+        err << error.what() << '\n';
+        return kExitFailure;
+    }
+
+    switch (result) {
+        case TFirstIdleResult::Converted:
+        case TFirstIdleResult::NoArguments:
+        case TFirstIdleResult::Applied:
+            return kExitSuccess;
+        case TFirstIdleResult::SourceMissing:
+            // The window shows nothing here and stays open; a console must say why it stops.
+            err << Utf16ToUtf8(messages::SourceNotFound) << '\n';
+            return kExitFailure;
+        case TFirstIdleResult::SourceUnreadable:
+        case TFirstIdleResult::ConversionFailed:
+            return kExitFailure;
+    }
+    return kExitFailure;
+}
+
+}  // namespace quillmark

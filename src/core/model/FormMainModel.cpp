@@ -1,0 +1,134 @@
+#include "model/FormMainModel.h"
+
+#include <algorithm>
+#include <cstdint>
+
+#include "base/Exception.h"
+#include "base/FileSystem.h"
+#include "base/Format.h"
+#include "base/Messages.h"
+#include "csv/ColumnLetters.h"
+#include "csv/ConvertCsvFile.h"
+#include "csv/Csv.h"
+
+namespace quillmark {
+
+TFormMainModel::TFormMainModel(IUserInterface& ui) : FUi(ui) {}
+
+void TFormMainModel::SetEncodingIndex(std::int32_t index) {
+    FEncodingIndex = index >= 0 && static_cast<std::size_t>(index) < kEncodingNames.size() ? index : -1;
+}
+
+void TFormMainModel::SetColumnChecked(std::size_t index, bool checked) {
+    if (index < FColumns.size()) FColumns[index].Checked = checked;
+}
+
+void TFormMainModel::ResetForm() {
+    FSourceFileName.clear();
+    FTargetFileName.clear();
+    FEncodingIndex = kEncodingAnsi;
+    UncheckAll();
+}
+
+bool TFormMainModel::LoadCsvColumns(const std::u16string& path) {
+    TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
+    FColumns.clear();
+    if (!FileExists(path)) return false;
+    TCsvTable table;
+    if (!ReadCsvFile(path, table, FUi.Progress())) {
+        FUi.ShowWarning(messages::CsvReadFailed);
+        return false;
+    }
+    if (table.empty()) return true;
+    const TCsvRow& first = table.front();
+    FColumns.reserve(first.size());
+    for (std::size_t i = 0; i < first.size(); ++i) {
+        const auto column = static_cast<std::int32_t>(std::min<std::size_t>(i, INT32_MAX));
+        FColumns.push_back(
+            {Format(messages::ColumnLabelPattern, {GetColumnLetters(column), first[i]}), false});
+    }
+    return true;
+}
+
+void TFormMainModel::CheckCsvColumns(const TColumnSet& columns) {
+    for (std::int32_t column : columns) {
+        if (column < 0 || static_cast<std::size_t>(column) >= FColumns.size()) break;
+        FColumns[column].Checked = true;
+    }
+}
+
+TColumnSet TFormMainModel::GetQuoteColumns() const {
+    TColumnSet columns;
+    for (std::size_t i = 0; i < FColumns.size(); ++i) {
+        if (FColumns[i].Checked) columns.insert(columns.end(), static_cast<std::int32_t>(i));
+    }
+    return columns;
+}
+
+void TFormMainModel::CheckAll() {
+    for (TColumnEntry& entry : FColumns)
+        entry.Checked = true;
+}
+
+void TFormMainModel::UncheckAll() {
+    for (TColumnEntry& entry : FColumns)
+        entry.Checked = false;
+}
+
+TConvertInfo TFormMainModel::GetConvertInfo() const {
+    return {FSourceFileName, FTargetFileName, FEncodingIndex, GetQuoteColumns(), {}};
+}
+
+bool TFormMainModel::SetConvertInfo(const TConvertInfo& info) {
+    bool result = true;
+    if (info.SourceGiven()) {
+        FSourceFileName = info.SourceFileName;
+        result = FileExists(info.SourceFileName) && LoadCsvColumns(info.SourceFileName);
+    }
+    if (info.TargetGiven()) FTargetFileName = info.TargetFileName;
+    if (info.EncodingGiven()) SetEncodingIndex(info.Encoding);
+    if (info.ColumnsGiven()) CheckCsvColumns(info.QuoteColumns);
+    return result;
+}
+
+void TFormMainModel::ConvertCsvFile() {
+    quillmark::ConvertCsvFile(FSourceFileName, GetQuoteColumns(), FEncodingIndex, FTargetFileName,
+                              FUi.Progress());
+}
+
+bool TFormMainModel::SaveToCsv() {
+    TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
+    try {
+        ConvertCsvFile();
+    } catch (const EAbort&) {
+        return false;
+    } catch (const Exception& error) {
+        cursor.reset();
+        FUi.ShowWarning(error.Message());
+        return false;
+    }
+    FUi.ShowInformation(messages::CsvSaved);
+    return true;
+}
+
+TFirstIdleResult TFormMainModel::FirstIdle(const TArguments& arguments, bool autoRun) {
+    if (arguments.empty()) return TFirstIdleResult::NoArguments;
+    TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
+    const TConvertInfo info = ParseCommandLine(arguments);
+    if (!SetConvertInfo(info)) {
+        return FileExists(info.SourceFileName) ? TFirstIdleResult::SourceUnreadable
+                                               : TFirstIdleResult::SourceMissing;
+    }
+    if (!autoRun && !FindCmdLineSwitch(arguments, u"auto")) return TFirstIdleResult::Applied;
+    try {
+        ConvertCsvFile();
+    } catch (const EAbort&) {
+        return TFirstIdleResult::ConversionFailed;
+    } catch (const Exception& error) {
+        FUi.ShowWarning(error.Message());
+        return TFirstIdleResult::ConversionFailed;
+    }
+    return TFirstIdleResult::Converted;
+}
+
+}  // namespace quillmark

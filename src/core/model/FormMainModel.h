@@ -1,0 +1,112 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/ColumnSet.h"
+#include "model/UserInterface.h"
+#include "settings/CommandLine.h"
+#include "settings/ConvertInfo.h"
+
+namespace quillmark {
+
+// An entry of the column list: "A列（見出し）" and its tick.
+struct TColumnEntry {
+    std::u16string Label;
+    bool Checked = false;
+
+    bool operator==(const TColumnEntry&) const = default;
+};
+
+// Entries of the encoding list, in order; the index is the encoding selector.
+inline constexpr std::array<std::u16string_view, 2> kEncodingNames = {u"ANSI", u"UTF-8"};
+
+// How the first idle moment ended.
+enum class TFirstIdleResult {
+    NoArguments,       // nothing to apply
+    Applied,           // settings applied, no automatic run asked for
+    SourceMissing,     // the command line names a source that does not exist: no run
+    SourceUnreadable,  // it names one that cannot be read (already reported): no run
+    Converted,         // the automatic run wrote the target
+    ConversionFailed,  // the automatic run failed (already reported)
+};
+
+// The main window's settings without the window: the two paths, the
+// selected encoding, the column list with its ticks and the settings file
+// last used, with the operations that change them. The desktop program shows
+// it in widgets, the console program runs it without any.
+class TFormMainModel {
+  public:
+    explicit TFormMainModel(IUserInterface& ui);
+
+    const std::u16string& SourceFileName() const { return FSourceFileName; }
+    void SetSourceFileName(std::u16string_view path) { FSourceFileName = path; }
+    const std::u16string& TargetFileName() const { return FTargetFileName; }
+    void SetTargetFileName(std::u16string_view path) { FTargetFileName = path; }
+
+    // -1 when no entry is selected.
+    std::int32_t EncodingIndex() const { return FEncodingIndex; }
+    // An index the list does not hold leaves no entry selected.
+    void SetEncodingIndex(std::int32_t index);
+
+    const std::vector<TColumnEntry>& Columns() const { return FColumns; }
+    void SetColumnChecked(std::size_t index, bool checked);
+
+    const std::u16string& SettingsFileName() const { return FSettingsFileName; }
+
+    // Empties both paths, selects "ANSI" and unticks every entry; the
+    // entries stay and the settings file is not forgotten.
+    void ResetForm();
+
+    // Rebuilds the column list from the first row of a CSV file: one
+    // unticked entry per column, labelled "%s列（%s）" with the column's
+    // letters and its first-row value. No file: false, list empty, no
+    // message. Unreadable: warning "CSVファイルの読み込みに失敗しました。",
+    // false, list empty. No rows: true, list empty.
+    bool LoadCsvColumns(const std::u16string& path);
+
+    // Ticks the entries of the indexes in ascending order, stopping at the
+    // first index below 0 or past the last entry. Never unticks.
+    void CheckCsvColumns(const TColumnSet& columns);
+
+    // The indexes of the ticked entries.
+    TColumnSet GetQuoteColumns() const;
+
+    void CheckAll();
+    void UncheckAll();
+
+    // The window's settings as a record (no settings file name).
+    TConvertInfo GetConvertInfo() const;
+
+    // Lays a record over the settings, changing only what it gives. A given
+    // source goes into the source box and, when the file exists, rebuilds
+    // the column list before the record's ticks are applied. False exactly
+    // when the record names a source that is missing or unreadable.
+    bool SetConvertInfo(const TConvertInfo& info);
+
+    // The conversion run with the current settings; throws as ConvertCsvFile.
+    void ConvertCsvFile();
+
+    // The save-CSV action: runs the conversion and says "保存しました。", or
+    // shows the failure as a warning. True when the target was written.
+    bool SaveToCsv();
+
+    // The start-up sequence: parse the arguments, open a settings file they
+    // name, lay the switches over the settings and, when `autoRun` (or the
+    // "/auto" switch) asks for it and the source could be applied, convert.
+    // A bad command line throws EArgumentException before anything changes.
+    TFirstIdleResult FirstIdle(const TArguments& arguments, bool autoRun = false);
+
+  private:
+    IUserInterface& FUi;
+    std::u16string FSourceFileName;
+    std::u16string FTargetFileName;
+    std::int32_t FEncodingIndex = 0;
+    std::vector<TColumnEntry> FColumns;
+    std::u16string FSettingsFileName;
+};
+
+}  // namespace quillmark

@@ -1,0 +1,121 @@
+// Runs the built quillmark-cli on files written here and compares exact bytes.
+#include <gtest/gtest.h>
+
+#include "support/RunProgram.h"
+#include "support/TestFiles.h"
+
+namespace quillmark {
+namespace {
+
+using test::Escape;
+using test::ReadBytes;
+using test::RunProgram;
+using test::TTempDir;
+using test::WriteBytes;
+
+const std::filesystem::path kProgram = QUILLMARK_CLI_PATH;
+
+struct EndToEndCase {
+    const char* name;
+    std::string locale;  // LC_ALL of the run; it decides the ANSI code page
+    std::string source;  // bytes of in.csv
+    std::vector<std::string> arguments;
+    int exitCode;
+    std::string target;  // bytes of out.csv
+    std::string err;
+};
+
+class EndToEnd : public ::testing::TestWithParam<EndToEndCase> {};
+
+TEST_P(EndToEnd, ConvertsExactly) {
+    const EndToEndCase& c = GetParam();
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", c.source);
+    const auto result =
+        RunProgram(kProgram, c.arguments, folder.Path(), {"LC_ALL=" + c.locale, "LC_MESSAGES=C"});
+    EXPECT_EQ(result.ExitCode, c.exitCode);
+    EXPECT_EQ(result.Out, "");
+    EXPECT_EQ(result.Err, c.err);
+    if (c.exitCode == 0) {
+        EXPECT_EQ(Escape(ReadBytes(folder / "out.csv")), Escape(c.target));
+        EXPECT_EQ(folder.Listing(), "in.csv out.csv");
+    } else {
+        EXPECT_EQ(folder.Listing(), "in.csv");
+    }
+}
+
+const std::vector<std::string> kInOut = {"/source:in.csv", "/target:out.csv"};
+
+std::vector<std::string> With(std::vector<std::string> more) {
+    std::vector<std::string> arguments = kInOut;
+    arguments.insert(arguments.end(), more.begin(), more.end());
+    return arguments;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Programs, EndToEnd,
+    ::testing::Values(
+        EndToEndCase{"ShiftJisToAnsi932", "ja_JP.UTF-8",
+                     "\x8E\x81\x96\xBC,\x93\xFA\x95\x74\r\n\x8E\x52\x93\x63,\"1,2\"\r\n", With({"/quote:0"}),
+                     0, "\"\x8E\x81\x96\xBC\",\x93\xFA\x95\x74\r\n\"\x8E\x52\x93\x63\",1,2\r\n", ""},
+        EndToEndCase{"ShiftJisToUtf8", "ja_JP.UTF-8", "\x82\xA0,\x81\x60\n",
+                     With({"/encoding:1", "/quote:1"}), 0, "\xE3\x81\x82,\"\xEF\xBD\x9E\"\r\n", ""},
+        EndToEndCase{"Utf8BomToAnsi932", "ja_JP.UTF-8", "\xEF\xBB\xBFx,\xE3\x81\x82\n", With({}), 0,
+                     "x,\x82\xA0\r\n", ""},
+        EndToEndCase{"EucJpWaveDash", "ja_JP.UTF-8", "\xA4\xA2,\xA1\xC1\n", With({"/encoding:1"}), 0,
+                     "\xE3\x81\x82,\xEF\xBD\x9E\r\n", ""},
+        EndToEndCase{"Utf16LeWithMark", "ja_JP.UTF-8",
+                     std::string("\xFF\xFE"
+                                 "a\0,\0b\0\n\0",
+                                 10),
+                     With({"/quote:0,1", "/encoding:1"}), 0, "\"a\",\"b\"\r\n", ""},
+        EndToEndCase{"Latin1LocaleIs1252", "de_DE.UTF-8", "\xC3\xA9,\xE3\x81\x82\n", With({}), 0,
+                     "\xE9,?\r\n", ""},
+        EndToEndCase{"CLocaleIs1252", "C", "\xE2\x88\x92\n", With({}), 0, "-\r\n", ""},
+        EndToEndCase{"LaterSwitchesWin", "C", "a,b\n", With({"/quote:0", "/quote:1", "/target:out.csv"}), 0,
+                     "a,\"b\"\r\n", ""},
+        EndToEndCase{"AutoIsAccepted", "C", "a\n", With({"/AUTO"}), 0, "a\r\n", ""},
+        EndToEndCase{"MissingSource",
+                     "C",
+                     "a\n",
+                     {"/source:gone.csv", "/target:out.csv"},
+                     1,
+                     "",
+                     "変換元CSVファイルが見つかりません。\n"},
+        EndToEndCase{"BadArgument", "C", "a\n", With({"what?<"}), 2, "",
+                     "ファイル名に無効な文字が含まれています\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EndToEndFailures, FullDiskKeepsTheOldTarget) {
+    TTempDir folder;
+    std::string source;
+    for (int i = 0; i < 10000; ++i)
+        source += "some,row," + std::to_string(i) + "\n";
+    WriteBytes(folder / "in.csv", source);
+    WriteBytes(folder / "out.csv", "precious");
+    // ulimit -f counts blocks of 512 bytes: the write fails after 4 KiB.
+    const auto result = RunProgram(
+        "/bin/sh", {"-c", "ulimit -f 8; exec \"$0\" /source:in.csv /target:out.csv", kProgram.string()},
+        folder.Path(), {"LC_ALL=C"});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_EQ(result.Err,
+              "ファイル \"" + (folder / "out.csv").string() + "\" に書き込めません。File too large\n");
+    EXPECT_EQ(ReadBytes(folder / "out.csv"), "precious");
+    EXPECT_EQ(folder.Listing(), "in.csv out.csv");
+}
+
+TEST(EndToEndFailures, DeviceTargetsAreWrittenDirectly) {
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", "a,b\n");
+    auto result = RunProgram(kProgram, {"/source:in.csv", "/target:/dev/stdout", "/quote:0"}, folder.Path(),
+                             {"LC_ALL=C"});
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Out, "\"a\",b\r\n");
+
+    result = RunProgram(kProgram, {"/source:in.csv", "/target:/dev/full"}, folder.Path(), {"LC_ALL=C"});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_EQ(result.Err, "ファイル \"/dev/full\" に書き込めません。No space left on device\n");
+}
+
+}  // namespace
+}  // namespace quillmark
