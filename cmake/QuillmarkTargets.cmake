@@ -45,6 +45,7 @@ function(quillmark_add_test folder)
     quillmark_target_defaults(${target})
     gtest_discover_tests(${target}
         TEST_PREFIX "${folder}."
+        NO_PRETTY_VALUES
         DISCOVERY_TIMEOUT 60
         PROPERTIES ENVIRONMENT "${ARG_ENVIRONMENT}")
 endfunction()
