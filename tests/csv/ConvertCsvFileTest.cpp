@@ -3,12 +3,9 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <sys/resource.h>
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
 
 #include <csignal>
-#include <cstring>
 
 #include "base/Exception.h"
 #include "base/FileSystem.h"
@@ -95,19 +92,12 @@ TEST_F(ConvertCsvFileTest, MissingSourceTouchesNothing) {
 }
 
 TEST_F(ConvertCsvFileTest, UnreadableSourceLeavesTheTarget) {
-    // A socket exists as a file but cannot be opened, even by root.
-    const auto socketPath = folder / "in.csv";
-    const int fd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    std::strncpy(address.sun_path, socketPath.c_str(), sizeof address.sun_path - 1);
-    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const test::TUnixSocket socket(folder / "in.csv");
     WriteBytes(folder / "out.csv", "old");
 
     EXPECT_THAT([&] { Convert("in.csv", "out.csv"); },
                 ThrowsMessage<Exception>(StrEq(Text(messages::CsvReadFailed))));
     EXPECT_EQ(ReadBytes(folder / "out.csv"), "old");
-    ::close(fd);
 }
 
 TEST_F(ConvertCsvFileTest, TargetThatCannotBeCreatedNamesItsFullPath) {

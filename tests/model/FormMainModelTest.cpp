@@ -3,10 +3,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include <sys/socket.h>
-#include <sys/un.h>
 #include <unistd.h>
-#include <cstring>
 
 #include "base/Exception.h"
 #include "model/RecordingUserInterface.h"
@@ -32,22 +29,14 @@ class FormMainModelTest : public ::testing::Test {
     }
     // A socket exists as a file but cannot be opened, even by root.
     std::u16string UnreadableFile(const char* name) {
-        const auto path = folder / name;
-        socketFd = ::socket(AF_UNIX, SOCK_STREAM, 0);
-        sockaddr_un address{};
-        address.sun_family = AF_UNIX;
-        std::strncpy(address.sun_path, path.c_str(), sizeof address.sun_path - 1);
-        EXPECT_EQ(::bind(socketFd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+        sockets.push_back(std::make_unique<test::TUnixSocket>(folder / name));
         return folder.File(name);
-    }
-    ~FormMainModelTest() override {
-        if (socketFd >= 0) ::close(socketFd);
     }
 
     TTempDir folder;
     TRecordingUserInterface ui;
     TFormMainModel model{ui};
-    int socketFd = -1;
+    std::vector<std::unique_ptr<test::TUnixSocket>> sockets;
 };
 
 TEST_F(FormMainModelTest, StartsAsAnEmptyWindow) {

@@ -26,6 +26,19 @@ class TTempDir {
     std::filesystem::path FPath;
 };
 
+// A listening Unix socket at `path`: it exists as a file, but opening it
+// fails even for root, which makes it an unreadable file for any test.
+class TUnixSocket {
+  public:
+    explicit TUnixSocket(const std::filesystem::path& path);
+    ~TUnixSocket();
+    TUnixSocket(const TUnixSocket&) = delete;
+    TUnixSocket& operator=(const TUnixSocket&) = delete;
+
+  private:
+    int FDescriptor = -1;
+};
+
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 std::string ReadBytes(const std::filesystem::path& path);
 
