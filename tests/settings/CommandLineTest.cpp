@@ -83,9 +83,9 @@ struct SettingsFileCase {
 void PrintTo(const SettingsFileCase& row, std::ostream* out) {
     *out << row.name;
 }
-class SettingsFileTest : public ::testing::TestWithParam<SettingsFileCase> {
+class SettingsFileArgumentTest : public ::testing::TestWithParam<SettingsFileCase> {
   protected:
-    SettingsFileTest() {
+    SettingsFileArgumentTest() {
         for (const char* name :
              {"settings.qmk", "settings.QMK", "settings.Qmk", "settings.ini", "settings.ｑｍｋ"}) {
             test::WriteBytes(folder / name, "[CONFIG]\n");
@@ -97,14 +97,14 @@ class SettingsFileTest : public ::testing::TestWithParam<SettingsFileCase> {
     test::TTempDir folder;
 };
 
-TEST_P(SettingsFileTest, TakesExistingQmkFiles) {
+TEST_P(SettingsFileArgumentTest, TakesExistingQmkFiles) {
     const std::u16string path = folder.File(GetParam().argument);
     TConvertInfo expected = kNothingGiven;
     if (GetParam().taken) expected.SettingsFileName = path;
     EXPECT_EQ(ParseCommandLine({path}), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(Files, SettingsFileTest,
+INSTANTIATE_TEST_SUITE_P(Files, SettingsFileArgumentTest,
                          ::testing::Values(SettingsFileCase{"Lower", "settings.qmk", true},
                                            SettingsFileCase{"Upper", "settings.QMK", true},
                                            SettingsFileCase{"Mixed", "settings.Qmk", true},
@@ -116,7 +116,7 @@ INSTANTIATE_TEST_SUITE_P(Files, SettingsFileTest,
                                            SettingsFileCase{"FullWidthExtension", "settings.ｑｍｋ", false}),
                          kCaseName);
 
-TEST_F(SettingsFileTest, LastExistingFileWins) {
+TEST_F(SettingsFileArgumentTest, LastExistingFileWins) {
     const TArguments arguments{folder.File("settings.qmk"), folder.File("settings.QMK"),
                                folder.File("missing.qmk")};
     EXPECT_EQ(ParseCommandLine(arguments).SettingsFileName, folder.File("settings.QMK"));

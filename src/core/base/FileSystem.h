@@ -18,6 +18,10 @@ bool FileExists(std::u16string_view path);
 // ".." resolved by text. An empty path gives the current folder.
 std::u16string ExpandFileName(std::u16string_view path);
 
+// The full path of the running program (GetModuleFileName on Windows), or
+// "" when the system cannot tell.
+std::u16string ApplicationExeName();
+
 // The system's description of an error number (errno, or GetLastError on Windows).
 std::u16string SystemErrorText(int error);
 

@@ -75,6 +75,12 @@ std::u16string ExpandFileName(std::u16string_view path) {
     return FromNativePath(absolute.lexically_normal());
 }
 
+std::u16string ApplicationExeName() {
+    std::error_code error;
+    const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
+    return error ? std::u16string() : FromNativePath(path);
+}
+
 std::u16string SystemErrorText(int error) {
     char buffer[512];
     // The GNU strerror_r may return a static string instead of filling the buffer.

@@ -1,0 +1,45 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "settings/ConvertInfo.h"
+
+// Settings files (".QMK", also ".INI"): an INI text with the source, target
+// and encoding in section FILE and the quote-column list in section CSV.
+//
+//   [FILE]
+//   SOURCE=C:\in.csv
+//   TARGET=C:\out.csv
+//   ENCODING=1
+//
+//   [CSV]
+//   COL=0,2
+namespace quillmark {
+
+// The encodings a settings file is kept in, told apart by the byte-order mark.
+enum class TSettingsFileEncoding { Ansi, Utf8Bom, Utf16LeBom, Utf16BeBom };
+
+TSettingsFileEncoding SettingsFileEncodingOf(std::string_view bytes);
+std::u16string DecodeSettingsFile(std::string_view bytes, TSettingsFileEncoding encoding);
+std::string EncodeSettingsFile(std::u16string_view text, TSettingsFileEncoding encoding);
+
+// Reads the record from the file at `path`; SettingsFileName is `path`.
+// A missing file gives the empty settings (no paths, encoding 0, no column).
+// A file that exists but cannot be opened throws EFOpenError
+// "ファイル %s は開けません。 %s ".
+TConvertInfo ReadSettingsFile(const std::u16string& path);
+
+// Writes the four settings of `info` into the file at `path`, keeping every
+// other section and key of an existing file and its encoding (a new file is
+// written in the ANSI code page). The file is replaced atomically: on any
+// failure it stays as it was. Throws EFOpenError, EFCreateError or
+// EWriteError with their messages.
+void WriteSettingsFile(const TConvertInfo& info, const std::u16string& path);
+
+// True when the extension, upper-cased, is ".QMK" or ".INI". Throws
+// EArgumentException "ファイル名に無効な文字が含まれています" for a path
+// with characters no path can hold.
+bool IsSettingsFileName(std::u16string_view path);
+
+}  // namespace quillmark
