@@ -22,7 +22,7 @@ constexpr const char* kUsage =
     "  /target:PATH     変換先CSVファイル\n"
     "  /encoding:N      変換先の文字コード: 0 = ANSI（システムのコードページ）, 1 = UTF-8\n"
     "  /quote:LIST      二重引用符をつける列の番号（0 から数える）, 例: /quote:0,2\n"
-    "  FILE.QMK         設定ファイル。後に続くスイッチがその値を上書きします\n"
+    "  FILE.QMK         設定ファイル。スイッチで指定した値はその値より優先されます\n"
     "  --help           この説明を表示します\n"
     "  --version        バージョンを表示します\n"
     "\n"

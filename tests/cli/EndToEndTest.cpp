@@ -117,5 +117,48 @@ TEST(EndToEndFailures, DeviceTargetsAreWrittenDirectly) {
     EXPECT_EQ(result.Err, "ファイル \"/dev/full\" に書き込めません。No space left on device\n");
 }
 
+// A settings file on the command line, with switches laid over it.
+struct SettingsFileCase {
+    const char* name;
+    std::vector<std::string> switches;
+    std::string target;
+};
+
+class EndToEndSettingsFile : public ::testing::TestWithParam<SettingsFileCase> {};
+
+TEST_P(EndToEndSettingsFile, SwitchesWinOverTheFile) {
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", "a,b,c\n");
+    WriteBytes(folder / "s.QMK",
+               "[FILE]\r\nSOURCE=in.csv\r\nTARGET=out.csv\r\nENCODING=1\r\n[CSV]\r\nCOL=0\r\n");
+    std::vector<std::string> arguments = {"s.QMK"};
+    arguments.insert(arguments.end(), GetParam().switches.begin(), GetParam().switches.end());
+    const auto result = RunProgram(kProgram, arguments, folder.Path(), {"LC_ALL=C"});
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Err, "");
+    EXPECT_EQ(ReadBytes(folder / "out.csv"), GetParam().target);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Layering, EndToEndSettingsFile,
+    ::testing::Values(SettingsFileCase{"FileOnly", {}, "\"a\",b,c\r\n"},
+                      SettingsFileCase{"QuoteAddsTicks", {"/quote:2"}, "\"a\",b,\"c\"\r\n"},
+                      SettingsFileCase{"SourceDropsTheFilesTicks", {"/source:in.csv"}, "a,b,c\r\n"},
+                      SettingsFileCase{"SourceAndQuote", {"/quote:1", "/source:in.csv"}, "a,\"b\",c\r\n"},
+                      SettingsFileCase{"NegativeEncodingKeepsTheFiles", {"/encoding:-1"}, "\"a\",b,c\r\n"}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST(EndToEndFailures, UnreadableSettingsFileIsReportedAndTheRunGoesOn) {
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", "a\n");
+    const test::TUnixSocket socket(folder / "s.qmk");
+    const auto result = RunProgram(kProgram, {"s.qmk", "/source:in.csv", "/target:out.csv"}, folder.Path(),
+                                   {"LC_ALL=C", "LC_MESSAGES=C"});
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Err,
+              "ファイル " + (folder / "s.qmk").string() + " は開けません。 No such device or address \n");
+    EXPECT_EQ(ReadBytes(folder / "out.csv"), "a\r\n");
+}
+
 }  // namespace
 }  // namespace quillmark

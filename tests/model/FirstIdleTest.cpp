@@ -98,5 +98,67 @@ TEST_F(FirstIdleTest, BadArgumentChangesNothing) {
     EXPECT_EQ(ui.Cursors, 0);
 }
 
+// A settings file on the command line is opened first and the switches are
+// laid over it, whatever their order.
+struct LayeringCase {
+    const char* name;
+    std::vector<std::string> switches;  // "@" stands for the folder
+    TConvertInfo expected;              // paths relative to the folder
+};
+
+class SettingsFileLayering : public FirstIdleTest, public ::testing::WithParamInterface<LayeringCase> {};
+
+TEST_P(SettingsFileLayering, SwitchesWinOverTheFile) {
+    WriteBytes(folder / "other.csv", "x,y,z,w\n");
+    WriteBytes(folder / "s.qmk", "[FILE]\nSOURCE=" + (folder / "in.csv").string() + "\nTARGET=" +
+                                     (folder / "t.csv").string() + "\nENCODING=1\n[CSV]\nCOL=0,2\n");
+    TArguments arguments;
+    for (const std::string& text : GetParam().switches) {
+        const auto at = text.find('@');
+        arguments.push_back(at == std::string::npos
+                                ? NativeToUnicode(text)
+                                : NativeToUnicode(text.substr(0, at)) + folder.File(text.substr(at + 2)));
+    }
+    arguments.push_back(folder.File("s.qmk"));
+    EXPECT_EQ(model.FirstIdle(arguments), TFirstIdleResult::Applied);
+    TConvertInfo expected = GetParam().expected;
+    expected.SourceFileName = folder.File(Utf16ToUtf8(expected.SourceFileName));
+    expected.TargetFileName = folder.File(Utf16ToUtf8(expected.TargetFileName));
+    EXPECT_EQ(model.GetConvertInfo(), expected);
+    EXPECT_EQ(model.SettingsFileName(), folder.File("s.qmk"));
+    EXPECT_THAT(ui.Shown, IsEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, SettingsFileLayering,
+    ::testing::Values(
+        LayeringCase{"FileOnly", {}, {u"in.csv", u"t.csv", 1, {0, 2}, u""}},
+        LayeringCase{"SourceRebuildsColumns", {"/source:@/other.csv"}, {u"other.csv", u"t.csv", 1, {}, u""}},
+        LayeringCase{
+            "SourceAndQuote", {"/quote:3", "/source:@/other.csv"}, {u"other.csv", u"t.csv", 1, {3}, u""}},
+        LayeringCase{"Target", {"/target:@/u.csv"}, {u"in.csv", u"u.csv", 1, {0, 2}, u""}},
+        LayeringCase{"Encoding", {"/encoding:0"}, {u"in.csv", u"t.csv", 0, {0, 2}, u""}},
+        LayeringCase{"EncodingNotGiven", {"/encoding:-1"}, {u"in.csv", u"t.csv", 1, {0, 2}, u""}},
+        LayeringCase{"QuoteAddsTicks", {"/quote:1"}, {u"in.csv", u"t.csv", 1, {0, 1, 2}, u""}}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(FirstIdleTest, UnreadableSettingsFileIsReportedAndTheSwitchesStillApply) {
+    const test::TUnixSocket socket(folder / "s.qmk");
+    EXPECT_EQ(model.FirstIdle(
+                  {folder.File("s.qmk"), Arg("/source:", "in.csv"), Arg("/target:", "out.csv"), u"/auto"}),
+              TFirstIdleResult::Converted);
+    ASSERT_EQ(ui.Shown.size(), 1u);
+    EXPECT_THAT(ui.Shown[0], ::testing::StartsWith("warning: ファイル " + (folder / "s.qmk").string() +
+                                                   " は開けません。"));
+    EXPECT_EQ(model.SettingsFileName(), u"");
+    EXPECT_TRUE(std::filesystem::exists(folder / "out.csv"));
+}
+
+TEST_F(FirstIdleTest, SettingsFileWithMissingSourceFailsTheRun) {
+    WriteBytes(folder / "s.qmk", "[FILE]\nSOURCE=" + (folder / "gone.csv").string() + "\n");
+    EXPECT_EQ(model.FirstIdle({folder.File("s.qmk"), u"/auto"}), TFirstIdleResult::ConversionFailed);
+    EXPECT_THAT(ui.Shown, ElementsAre("warning: 変換元CSVファイルが見つかりません。"));
+}
+
 }  // namespace
 }  // namespace quillmark

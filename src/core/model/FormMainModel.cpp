@@ -10,6 +10,9 @@
 #include "csv/ColumnLetters.h"
 #include "csv/ConvertCsvFile.h"
 #include "csv/Csv.h"
+#include "settings/BatchFile.h"
+#include "settings/FileName.h"
+#include "settings/SettingsFile.h"
 
 namespace quillmark {
 
@@ -111,10 +114,80 @@ bool TFormMainModel::SaveToCsv() {
     return true;
 }
 
+bool TFormMainModel::OpenSettingsFile(const std::u16string& path) {
+    TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
+    try {
+        const TConvertInfo info = ReadSettingsFile(path);
+        FSettingsFileName = path;
+        SetConvertInfo(info);
+    } catch (const Exception& error) {
+        FUi.ShowWarning(error.Message());
+        return false;
+    }
+    return true;
+}
+
+void TFormMainModel::FileNew() {
+    FSettingsFileName.clear();
+    ResetForm();
+}
+
+bool TFormMainModel::OpenFromIni(const std::u16string& path) {
+    ResetForm();
+    return OpenSettingsFile(path);
+}
+
+bool TFormMainModel::SaveToIni(const std::u16string& path) {
+    try {
+        WriteSettingsFile(GetConvertInfo(), path);
+        FSettingsFileName = path;
+    } catch (const Exception& error) {
+        FUi.ShowWarning(error.Message());
+        return false;
+    }
+    return true;
+}
+
+bool TFormMainModel::SaveToBat(const std::u16string& path, std::u16string_view programPath) {
+    TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
+    try {
+        WriteBatchFile(path, programPath, GetConvertInfo());
+    } catch (const Exception& error) {
+        FUi.ShowWarning(error.Message());
+        return false;
+    }
+    FUi.ShowInformation(messages::BatchSaved);
+    return true;
+}
+
+bool TFormMainModel::DropFiles(const std::vector<std::u16string>& paths) {
+    for (const std::u16string& path : paths) {
+        bool qualifies = false;
+        try {
+            qualifies = FileExists(path) && IsSettingsFileName(path);
+        } catch (const EArgumentException&) {
+            // A name no path can hold is skipped like any other stranger.
+        }
+        if (qualifies) return OpenSettingsFile(path);
+    }
+    return false;
+}
+
+std::u16string TFormMainModel::SettingsDialogFolder() const {
+    return FSettingsFileName.empty() ? std::u16string() : ExtractFileDir(FSettingsFileName);
+}
+
+std::u16string TFormMainModel::SettingsDialogFileName() const {
+    return FSettingsFileName.empty() ? std::u16string() : ExtractFileName(FSettingsFileName);
+}
+
 TFirstIdleResult TFormMainModel::FirstIdle(const TArguments& arguments, bool autoRun) {
     if (arguments.empty()) return TFirstIdleResult::NoArguments;
     TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
     const TConvertInfo info = ParseCommandLine(arguments);
+    // A settings file that cannot be read has been reported; the switches
+    // still apply.
+    if (info.SettingsFileGiven()) OpenSettingsFile(info.SettingsFileName);
     if (!SetConvertInfo(info)) {
         return FileExists(info.SourceFileName) ? TFirstIdleResult::SourceUnreadable
                                                : TFirstIdleResult::SourceMissing;

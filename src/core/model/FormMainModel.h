@@ -87,6 +87,38 @@ class TFormMainModel {
     // when the record names a source that is missing or unreadable.
     bool SetConvertInfo(const TConvertInfo& info);
 
+    // Reads a settings file and lays it over the settings (without resetting
+    // them first); remembers it as SettingsFileName. A failure is shown as a
+    // warning with the error's message and leaves everything as it was.
+    bool OpenSettingsFile(const std::u16string& path);
+
+    // The "新規作成" action: forgets the settings file and resets the form.
+    void FileNew();
+
+    // The open-settings action once its dialog gave a file: reset, then open.
+    bool OpenFromIni(const std::u16string& path);
+
+    // The save-settings action once its dialog gave a file: writes the
+    // settings and remembers the file. A failure is shown as a warning and
+    // SettingsFileName keeps its old value. True when written.
+    bool SaveToIni(const std::u16string& path);
+
+    // The save-batch-file action once its dialog gave a file: writes the
+    // command line that repeats this conversion with `programPath` (a shell
+    // script for a ".sh" name) and says "バッチファイルを保存しました。";
+    // a failure is shown as a warning. True when written.
+    bool SaveToBat(const std::u16string& path, std::u16string_view programPath);
+
+    // Files dropped on the window: opens the first existing settings file
+    // (".QMK" or ".INI"), without resetting first. False when none qualified
+    // or it could not be read.
+    bool DropFiles(const std::vector<std::u16string>& paths);
+
+    // Folder and name to start the settings-file dialogs with: those of
+    // SettingsFileName, or empty.
+    std::u16string SettingsDialogFolder() const;
+    std::u16string SettingsDialogFileName() const;
+
     // The conversion run with the current settings; throws as ConvertCsvFile.
     void ConvertCsvFile();
 
@@ -95,9 +127,9 @@ class TFormMainModel {
     bool SaveToCsv();
 
     // The start-up sequence: parse the arguments, open a settings file they
-    // name, lay the switches over the settings and, when `autoRun` (or the
-    // "/auto" switch) asks for it and the source could be applied, convert.
-    // A bad command line throws EArgumentException before anything changes.
+    // name, lay the switches over it and, when `autoRun` (or the "/auto"
+    // switch) asks for it and the source could be applied, convert. A bad
+    // command line throws EArgumentException before anything changes.
     TFirstIdleResult FirstIdle(const TArguments& arguments, bool autoRun = false);
 
   private:
