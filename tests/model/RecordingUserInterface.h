@@ -1,5 +1,6 @@
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,10 +14,12 @@ class TRecordingUserInterface : public IUserInterface {
   public:
     void ShowWarning(std::u16string_view message) override {
         Shown.push_back("warning: " + Utf16ToUtf8(message));
+        if (WhileShowing) WhileShowing();
         MaxCursorsWhileShowing = std::max(MaxCursorsWhileShowing, Cursors);
     }
     void ShowInformation(std::u16string_view message) override {
         Shown.push_back("info: " + Utf16ToUtf8(message));
+        if (WhileShowing) WhileShowing();
         MaxCursorsWhileShowing = std::max(MaxCursorsWhileShowing, Cursors);
     }
     TCursorHourGlassRef CreateCursorHourGlass() override {
@@ -25,7 +28,8 @@ class TRecordingUserInterface : public IUserInterface {
     }
 
     std::vector<std::string> Shown;
-    int Cursors = 0;  // busy cursors alive now
+    std::function<void()> WhileShowing;  // called as each message shows
+    int Cursors = 0;                     // busy cursors alive now
     int CursorsCreated = 0;
     int MaxCursorsWhileShowing = 0;
 

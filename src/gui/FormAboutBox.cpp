@@ -1,0 +1,78 @@
+#include "gui/FormAboutBox.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QFrame>
+#include <QLabel>
+#include <QPushButton>
+
+#include "gui/AppInfo.h"
+#include "gui/Help.h"
+#include "gui/QtString.h"
+
+namespace quillmark {
+
+namespace {
+
+QLabel* MakeLabel(QWidget* parent, const char* name, const QString& text, const QRect& geometry) {
+    auto* label = new QLabel(text, parent);
+    label->setObjectName(name);
+    label->setGeometry(geometry);
+    return label;
+}
+
+}  // namespace
+
+TFormAboutBox::TFormAboutBox(QWidget* owner) : QDialog(owner) {
+    setObjectName("FormAboutBox");
+    setWindowTitle(QStringLiteral("バージョン情報"));
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(298, 213);
+
+    auto* panel = new QFrame(this);
+    panel->setObjectName("Panel1");
+    panel->setGeometry(8, 8, 281, 161);
+    panel->setFrameStyle(QFrame::Panel | QFrame::Raised);
+
+    auto* icon = MakeLabel(panel, "ProgramIcon", {}, QRect(8, 8, 65, 57));
+    icon->setPixmap(QApplication::windowIcon().pixmap(QSize(57, 57)));
+    icon->setAlignment(Qt::AlignCenter);
+    FProductName = MakeLabel(panel, "ProductName", QStringLiteral("製品名: "), QRect(88, 16, 185, 20));
+    FVersion = MakeLabel(panel, "Version", QStringLiteral("バージョン"), QRect(88, 40, 185, 20));
+    FCopyright = MakeLabel(panel, "Copyright", QStringLiteral("Copyright"), QRect(8, 80, 265, 20));
+    FUrl = MakeLabel(panel, "URL", {}, QRect(8, 104, 256, 50));
+    FUrl->setWordWrap(true);
+    FUrl->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    FUrl->setCursor(Qt::PointingHandCursor);
+    QFont underlined = FUrl->font();
+    underlined.setUnderline(true);
+    FUrl->setFont(underlined);
+    FUrl->setStyleSheet(QStringLiteral("color: palette(highlight);"));
+
+    auto* ok = new QPushButton(QStringLiteral("OK"), this);
+    ok->setObjectName("OKButton");
+    ok->setGeometry(111, 180, 75, 25);
+    ok->setDefault(true);
+    connect(ok, &QPushButton::clicked, this, &QDialog::accept);
+
+    const TAppInfo info;
+    FProductName->setText(QApplication::applicationName());
+    FVersion->setText(ToQString(info.GetInfo(aiFileVersion)));
+    FCopyright->setText(QStringLiteral("Copyright ") + ToQString(info.GetInfo(aiLegalCopyright)));
+    FAddress = ManualUrl();
+    // Break points after each "/" let a long address wrap inside the label.
+    FUrl->setText(FAddress.toString().replace('/', QStringLiteral("/\u200B")));
+    FUrl->installEventFilter(this);
+}
+
+void TFormAboutBox::URLClick() {
+    if (FAddress.isValid()) QDesktopServices::openUrl(FAddress);
+}
+
+bool TFormAboutBox::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == FUrl && event->type() == QEvent::MouseButtonRelease) URLClick();
+    return QDialog::eventFilter(watched, event);
+}
+
+}  // namespace quillmark

@@ -1,0 +1,38 @@
+#include <QTimer>
+#include <csignal>
+
+#include "gui/Application.h"
+#include "gui/Dialogs.h"
+#include "gui/FormMain.h"
+#include "gui/QtString.h"
+#include "gui/QtUserInterface.h"
+
+int main(int argc, char** argv) {
+#ifdef SIGXFSZ
+    // A write past the file-size limit must fail with a reported error.
+    std::signal(SIGXFSZ, SIG_IGN);
+#endif
+    quillmark::TApplication application(argc, argv);
+    quillmark::LoadQtJapaneseTranslation(application);
+
+    quillmark::TQtUserInterface ui;
+    quillmark::TQtDialogs dialogs;
+    bool autoRunFailed = false;
+    try {
+        quillmark::TFormMain form(ui, dialogs);
+        quillmark::TArguments arguments;
+        const QStringList all = QCoreApplication::arguments();
+        for (qsizetype i = 1; i < all.size(); ++i)
+            arguments.push_back(quillmark::FromQString(all[i]));
+        form.SetArguments(std::move(arguments));
+        form.show();
+        // The first moment the event loop is idle, once.
+        QTimer::singleShot(0, &form, &quillmark::TFormMain::FirstIdle);
+        QApplication::exec();
+        autoRunFailed = form.AutoRunFailed();
+    } catch (const std::exception& error) {
+        application.ShowException(quillmark::FromQString(QString::fromUtf8(error.what())));
+        autoRunFailed = true;
+    }
+    return autoRunFailed ? 1 : 0;
+}
