@@ -11,10 +11,10 @@
 #include "base/Exception.h"
 #include "gui/AppInfo.h"
 #include "gui/Application.h"
-#include "gui/Help.h"
 #include "gui/FakeDialogs.h"
 #include "gui/FormAboutBox.h"
 #include "gui/FormMain.h"
+#include "gui/Help.h"
 #include "model/RecordingUserInterface.h"
 
 namespace quillmark {

@@ -45,6 +45,30 @@ void TQuotedCsvWriter::WriteField(std::size_t column, std::u16string_view value)
     }
 }
 
+void TQuotedCsvWriter::BeginField(std::size_t column) {
+    if (column > 0) FText.push_back(u',');
+    FFieldQuoted = IsQuoted(column);
+    if (FFieldQuoted) FText.push_back(u'"');
+}
+
+void TQuotedCsvWriter::AppendToField(std::u16string_view units) {
+    if (!FFieldQuoted) {
+        FText.append(units);
+    } else {
+        for (std::size_t quote; (quote = units.find(u'"')) != std::u16string_view::npos;) {
+            FText.append(units.substr(0, quote + 1));
+            FText.push_back(u'"');
+            units.remove_prefix(quote + 1);
+        }
+        FText.append(units);
+    }
+    if (FText.size() >= kPendingUnits) EncodePending(false);
+}
+
+void TQuotedCsvWriter::EndField() {
+    if (FFieldQuoted) FText.push_back(u'"');
+}
+
 void TQuotedCsvWriter::EndRow() {
     FText.append(u"\r\n");
     if (FText.size() >= kPendingUnits) EncodePending(false);

@@ -28,6 +28,11 @@ class TQuotedCsvWriter {
 
     // Fields of a row must come in column order, starting at 0, then EndRow.
     void WriteField(std::size_t column, std::u16string_view value);
+    // The same, for a value that arrives in pieces: BeginField, any number
+    // of AppendToField, EndField.
+    void BeginField(std::size_t column);
+    void AppendToField(std::u16string_view units);
+    void EndField();
     void EndRow();
     void WriteRow(const TCsvRow& row);
 
@@ -42,6 +47,7 @@ class TQuotedCsvWriter {
     std::unique_ptr<TCodePageEncoder> FEncoder;
     const TColumnSet& FQuoteColumns;
     std::vector<bool> FQuoted;  // quick answers for the first columns
+    bool FFieldQuoted = false;  // the field begun last is in a quote column
     std::u16string FText;
     std::string FBytes;
 };

@@ -9,7 +9,7 @@
 #include "base/Messages.h"
 #include "csv/ColumnLetters.h"
 #include "csv/ConvertCsvFile.h"
-#include "csv/Csv.h"
+#include "csv/CsvFileReader.h"
 #include "settings/BatchFile.h"
 #include "settings/FileName.h"
 #include "settings/SettingsFile.h"
@@ -37,18 +37,18 @@ bool TFormMainModel::LoadCsvColumns(const std::u16string& path) {
     TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
     FColumns.clear();
     if (!FileExists(path)) return false;
-    TCsvTable table;
-    if (!ReadCsvFile(path, table, FUi.Progress())) {
+    // Only the first row and the width of the widest are needed: the file is
+    // streamed, not held.
+    TCsvShape shape;
+    if (!ReadCsvShape(path, shape, FUi.Progress())) {
         FUi.ShowWarning(messages::CsvReadFailed);
         return false;
     }
-    if (table.empty()) return true;
-    const TCsvRow& first = table.front();
-    FColumns.reserve(first.size());
-    for (std::size_t i = 0; i < first.size(); ++i) {
+    FColumns.reserve(shape.FirstRow.size());
+    for (std::size_t i = 0; i < shape.FirstRow.size(); ++i) {
         const auto column = static_cast<std::int32_t>(std::min<std::size_t>(i, INT32_MAX));
         FColumns.push_back(
-            {Format(messages::ColumnLabelPattern, {GetColumnLetters(column), first[i]}), false});
+            {Format(messages::ColumnLabelPattern, {GetColumnLetters(column), shape.FirstRow[i]}), false});
     }
     return true;
 }

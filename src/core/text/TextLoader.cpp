@@ -8,6 +8,7 @@
 
 #include "text/EncodeDetect.h"
 #include "text/JisFix.h"
+#include "text/UnicodeDecode.h"
 
 namespace quillmark {
 
@@ -29,56 +30,6 @@ std::size_t ToMemorySize(std::uint64_t size) {
 std::string_view WithoutMark(std::string_view bytes, std::string_view mark) {
     if (bytes.starts_with(mark)) bytes.remove_prefix(mark.size());
     return bytes;
-}
-
-// Code units as they are, unpaired surrogates included; an odd last byte is
-// dropped.
-template <bool BigEndian>
-std::u16string DecodeUtf16(std::string_view bytes) {
-    const auto* in = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    std::u16string text(bytes.size() / 2, u'\0');
-    for (char16_t& unit : text) {
-        unit =
-            BigEndian ? static_cast<char16_t>(in[0] << 8 | in[1]) : static_cast<char16_t>(in[1] << 8 | in[0]);
-        in += 2;
-    }
-    return text;
-}
-
-template <bool BigEndian>
-std::uint32_t LoadUtf32(const std::uint8_t* in) {
-    return BigEndian
-               ? std::uint32_t{in[0]} << 24 | std::uint32_t{in[1]} << 16 | std::uint32_t{in[2]} << 8 | in[3]
-               : std::uint32_t{in[3]} << 24 | std::uint32_t{in[2]} << 16 | std::uint32_t{in[1]} << 8 | in[0];
-}
-
-// Values above U+FFFF become surrogate pairs, values above U+10FFFF become
-// U+FFFD, and surrogate values stay single code units as in UTF-16. A last
-// unit of fewer than 4 bytes is dropped.
-template <bool BigEndian>
-std::u16string DecodeUtf32(std::string_view bytes) {
-    const auto* begin = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    const auto* end = begin + bytes.size() / 4 * 4;
-    // Measured first so that the text is allocated once, at its exact size.
-    std::size_t length = bytes.size() / 4;
-    for (const auto* in = begin; in != end; in += 4) {
-        const std::uint32_t value = LoadUtf32<BigEndian>(in);
-        length += value >= 0x10000 && value <= 0x10FFFF;
-    }
-    std::u16string text(length, u'\0');
-    char16_t* out = text.data();
-    for (const auto* in = begin; in != end; in += 4) {
-        const std::uint32_t value = LoadUtf32<BigEndian>(in);
-        if (value < 0x10000) {
-            *out++ = static_cast<char16_t>(value);
-        } else if (value <= 0x10FFFF) {
-            *out++ = static_cast<char16_t>(0xD800 + ((value - 0x10000) >> 10));
-            *out++ = static_cast<char16_t>(0xDC00 + (value & 0x3FF));
-        } else {
-            *out++ = u'\uFFFD';
-        }
-    }
-    return text;
 }
 
 }  // namespace
@@ -141,13 +92,22 @@ std::u16string BytesToText(std::string_view bytes, TCodePage codePage) {
         case CP_UTF_8:
             return AnsiToUTF16(WithoutMark(bytes, "\xEF\xBB\xBF"sv), codePage);
         case CP_UTF16_LE:
-            return DecodeUtf16<false>(WithoutMark(bytes, "\xFF\xFE"sv));
-        case CP_UTF16_BE:
-            return DecodeUtf16<true>(WithoutMark(bytes, "\xFE\xFF"sv));
+        case CP_UTF16_BE: {
+            const bool bigEndian = codePage == CP_UTF16_BE;
+            const std::string_view units = WithoutMark(bytes, bigEndian ? "\xFE\xFF"sv : "\xFF\xFE"sv);
+            std::u16string text;
+            detail::AppendUtf16Units(units.substr(0, units.size() / 2 * 2), bigEndian, text);
+            return text;
+        }
         case CP_UTF32_LE:
-            return DecodeUtf32<false>(WithoutMark(bytes, "\xFF\xFE\x00\x00"sv));
-        case CP_UTF32_BE:
-            return DecodeUtf32<true>(WithoutMark(bytes, "\x00\x00\xFE\xFF"sv));
+        case CP_UTF32_BE: {
+            const bool bigEndian = codePage == CP_UTF32_BE;
+            const std::string_view units =
+                WithoutMark(bytes, bigEndian ? "\x00\x00\xFE\xFF"sv : "\xFF\xFE\x00\x00"sv);
+            std::u16string text;
+            detail::AppendUtf32Units(units.substr(0, units.size() / 4 * 4), bigEndian, text);
+            return text;
+        }
         case CP_NONE:
             return MecsStretchElement(bytes);
         default:

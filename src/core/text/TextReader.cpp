@@ -1,0 +1,115 @@
+#include "text/TextReader.h"
+
+#include "text/JisFix.h"
+#include "text/TextLoader.h"
+#include "text/UnicodeDecode.h"
+
+namespace quillmark {
+
+namespace {
+
+using namespace std::string_view_literals;
+
+// The byte-order mark BytesToText drops for a code page.
+std::string_view MarkOf(TCodePage codePage) {
+    switch (codePage) {
+        case CP_UTF_8:
+            return "\xEF\xBB\xBF"sv;
+        case CP_UTF16_LE:
+            return "\xFF\xFE"sv;
+        case CP_UTF16_BE:
+            return "\xFE\xFF"sv;
+        case CP_UTF32_LE:
+            return "\xFF\xFE\x00\x00"sv;
+        case CP_UTF32_BE:
+            return "\x00\x00\xFE\xFF"sv;
+        default:
+            return {};
+    }
+}
+
+bool IsUnicodeUnits(TCodePage codePage) {
+    return codePage == CP_UTF16_LE || codePage == CP_UTF16_BE || codePage == CP_UTF32_LE ||
+           codePage == CP_UTF32_BE || codePage == CP_NONE;
+}
+
+}  // namespace
+
+TTextReader::TTextReader(TStream& stream, TCodePage codePage, std::size_t pieceBytes)
+    : FStream(stream), FCodePage(codePage), FPieceBytes(pieceBytes < 4 ? 4 : pieceBytes) {
+    if (!IsUnicodeUnits(codePage)) FDecoder = TCodePageDecoder::Create(codePage);
+}
+
+TTextReader::~TTextReader() = default;
+
+bool TTextReader::Fill() {
+    FBytes.resize(FPieceBytes);
+    std::size_t got = 0;
+    // The first piece holds at least a whole byte-order mark when the
+    // stream has one.
+    while (got < FBytes.size()) {
+        const std::size_t read = FStream.Read(FBytes.data() + got, FBytes.size() - got);
+        if (read == 0) break;
+        got += read;
+        if (FStarted || got >= 4) break;
+    }
+    FBytes.resize(got);
+    FBytesRead += got;
+    return got > 0;
+}
+
+bool TTextReader::Read(std::u16string& text) {
+    text.clear();
+    if (FDone) return false;
+    const bool more = Fill();
+    std::string_view bytes = FBytes;
+    if (!FStarted) {
+        FStarted = true;
+        if (const std::string_view mark = MarkOf(FCodePage); !mark.empty() && bytes.starts_with(mark))
+            bytes.remove_prefix(mark.size());
+    }
+    FDone = !more;
+    Decode(bytes, FDone, text);
+    return true;
+}
+
+void TTextReader::Decode(std::string_view bytes, bool last, std::u16string& text) {
+    switch (FCodePage) {
+        case CP_NONE:
+            text = MecsStretchElement(bytes);
+            return;
+        case CP_UTF16_LE:
+        case CP_UTF16_BE:
+        case CP_UTF32_LE:
+        case CP_UTF32_BE: {
+            const std::size_t unitSize = FCodePage == CP_UTF16_LE || FCodePage == CP_UTF16_BE ? 2 : 4;
+            const bool bigEndian = FCodePage == CP_UTF16_BE || FCodePage == CP_UTF32_BE;
+            // Complete the unit cut by the end of the previous piece.
+            while (!FCarry.empty() && FCarry.size() < unitSize && !bytes.empty()) {
+                FCarry.push_back(bytes.front());
+                bytes.remove_prefix(1);
+            }
+            std::string_view whole = bytes.substr(0, bytes.size() / unitSize * unitSize);
+            std::string carried;
+            if (FCarry.size() == unitSize) {
+                carried.swap(FCarry);
+            }
+            // A last incomplete unit is ignored, as in the whole-file decoding.
+            if (!last && FCarry.empty()) FCarry.assign(bytes.substr(whole.size()));
+            for (const std::string_view part : {std::string_view(carried), whole}) {
+                if (unitSize == 2)
+                    detail::AppendUtf16Units(part, bigEndian, text);
+                else
+                    detail::AppendUtf32Units(part, bigEndian, text);
+            }
+            return;
+        }
+        default:
+            break;
+    }
+    if (!FDecoder) return;  // an unsupported code page gives no text at all
+    FDecoder->Decode(bytes, last, text);
+    if (IsJisFamilyCodePage(FCodePage)) detail::FixJisX0208InPlace(text);
+}
+
+}  // namespace quillmark

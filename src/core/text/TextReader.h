@@ -1,0 +1,46 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "base/CodePage.h"
+#include "base/Stream.h"
+
+namespace quillmark {
+
+// Reads a stream's text piece by piece, decoded exactly as BytesToText
+// decodes the whole content at once: the pieces joined give the same text.
+// Memory stays bounded by the piece size, whatever the size of the stream.
+class TTextReader {
+  public:
+    // Reads from the stream's current position to its end.
+    TTextReader(TStream& stream, TCodePage codePage, std::size_t pieceBytes = std::size_t{1} << 20);
+    ~TTextReader();
+    TTextReader(const TTextReader&) = delete;
+    TTextReader& operator=(const TTextReader&) = delete;
+
+    // Replaces `text` with the next piece; false when the stream is done.
+    // A piece may be empty while the reader is not done.
+    bool Read(std::u16string& text);
+
+    // Bytes taken from the stream so far.
+    std::uint64_t BytesRead() const { return FBytesRead; }
+
+  private:
+    // Fills FBytes with the next raw bytes; false at the end of the stream.
+    bool Fill();
+    void Decode(std::string_view bytes, bool last, std::u16string& text);
+
+    TStream& FStream;
+    TCodePage FCodePage;
+    std::size_t FPieceBytes;
+    std::unique_ptr<TCodePageDecoder> FDecoder;
+    std::string FBytes;
+    std::string FCarry;  // bytes of an incomplete UTF-16 or UTF-32 unit
+    std::uint64_t FBytesRead = 0;
+    bool FStarted = false;
+    bool FDone = false;
+};
+
+}  // namespace quillmark

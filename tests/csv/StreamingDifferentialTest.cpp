@@ -1,0 +1,223 @@
+// The streamed conversion against the in-memory one (ReadCsvFile, then the
+// table written whole): random inputs in every encoding the detection can
+// pick, random quote columns, both output encodings, byte-identical targets.
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "base/Stream.h"
+#include "csv/ConvertCsvFile.h"
+#include "csv/Csv.h"
+#include "csv/CsvFileReader.h"
+#include "csv/QuotedCsvSink.h"
+#include "csv/QuotedCsvWriter.h"
+#include "support/TestFiles.h"
+#include "text/TextLoader.h"
+#include "text/TextReader.h"
+
+// Runs with LC_ALL=ja_JP.UTF-8: ANSI is code page 932.
+namespace quillmark {
+namespace {
+
+using test::Escape;
+using test::ReadBytes;
+using test::WriteBytes;
+
+// Pieces each encoding is built from: structure, ordinary text, oddities.
+struct TAlphabet {
+    const char* Name;
+    std::string Mark;
+    std::vector<std::string> Tokens;
+};
+
+std::string Units16(std::u16string_view text, bool bigEndian) {
+    std::string bytes;
+    for (const char16_t unit : text) {
+        const char high = static_cast<char>(unit >> 8), low = static_cast<char>(unit & 0xFF);
+        bytes += bigEndian ? std::string{high, low} : std::string{low, high};
+    }
+    return bytes;
+}
+
+std::string Units32(std::u32string_view text, bool bigEndian) {
+    std::string bytes;
+    for (const char32_t value : text) {
+        char b[4] = {static_cast<char>(value >> 24), static_cast<char>(value >> 16),
+                     static_cast<char>(value >> 8), static_cast<char>(value)};
+        bytes += bigEndian ? std::string(b, 4) : std::string{b[3], b[2], b[1], b[0]};
+    }
+    return bytes;
+}
+
+const std::vector<std::string> kStructure = {
+    ",",    ",",   "\"", "\"", "\n", "\r\n", "\r", "\v", "a", "bc", " ", "\t", std::string(1, '\0'),
+    "\x7F", "\x1B"};
+
+std::vector<TAlphabet> Alphabets() {
+    std::vector<TAlphabet> alphabets;
+    auto with = [](std::vector<std::string> more) {
+        std::vector<std::string> tokens = kStructure;
+        tokens.insert(tokens.end(), more.begin(), more.end());
+        return tokens;
+    };
+    alphabets.push_back({"Utf8", "",
+                         with({"\xE3\x81\x82", "\xEF\xBD\x9E", "\xF0\x9F\x98\x80", "\xC2\x80", "\xC2\x81",
+                               "\xE3\x81", "\xFF", "\xED\xA0\x80", "\xC3\xA9"})});
+    alphabets.push_back({"Utf8Bom", "\xEF\xBB\xBF", with({"\xE3\x81\x82", "\xC2\x80", "\xE3", "\x80"})});
+    alphabets.push_back({"ShiftJis", "",
+                         with({"\x82\xA0", "\x81\x60", "\xB1", "\x80", "\xA0", "\xFD", "\x85\x40", "\x81",
+                               "\x81\x20", "\xED\x40", "\x8E\x52\x93\x63"})});
+    alphabets.push_back({"EucJp", "",
+                         with({"\xA4\xA2", "\xA1\xC1", "\x8E\xB1", "\x8F\xB0\xA1", "\x80", "\xA1", "\xF5\xA1",
+                               "\x8E\xE0", "\xFF"})});
+    alphabets.push_back({"Jis", "\x1B$B$\"\x1B(B",
+                         with({"\x1B$B$\"!A\x1B(B", "\x1B$B$\"", "\x1B(B", "\x1B(J\\~", "\x1B(I1",
+                               "\x1B$B,\"\x1B(B", "\x1B(Z"})});
+    alphabets.push_back({"Bytes", "", with({"\x80", "\x81", "\xA0", "\xFF", "\xFE", "\xE9"})});
+    for (const bool bigEndian : {false, true}) {
+        std::vector<std::string> tokens;
+        for (const std::u16string& text :
+             {std::u16string(u","), std::u16string(u"\""), std::u16string(u"\n"), std::u16string(u"\r\n"),
+              std::u16string(u"a"), std::u16string(u"\u3042"), std::u16string(u"\U0001F600"),
+              std::u16string(u"\xD800"), std::u16string(u"\xDC00"), std::u16string(u"\x80"),
+              std::u16string(1, u'\0')})
+            tokens.push_back(Units16(text, bigEndian));
+        alphabets.push_back({bigEndian ? "Utf16Be" : "Utf16Le", Units16(u"\uFEFF", bigEndian), tokens});
+        std::vector<std::string> tokens32;
+        for (const std::u32string& text :
+             {std::u32string(U","), std::u32string(U"\""), std::u32string(U"\n"), std::u32string(U"a"),
+              std::u32string(U"\U0001F600"), std::u32string(1, char32_t{0x110000}),
+              std::u32string(1, char32_t{0xD800}), std::u32string(U"\u3042")})
+            tokens32.push_back(Units32(text, bigEndian));
+        alphabets.push_back({bigEndian ? "Utf32Be" : "Utf32Le", Units32(U"\uFEFF", bigEndian), tokens32});
+    }
+    return alphabets;
+}
+
+std::string RandomContent(const TAlphabet& alphabet, std::mt19937& random, std::size_t tokens) {
+    std::string content = alphabet.Mark;
+    std::uniform_int_distribution<std::size_t> pick(0, alphabet.Tokens.size() - 1);
+    for (std::size_t i = 0; i < tokens; ++i)
+        content += alphabet.Tokens[pick(random)];
+    if (random() % 4 == 0) content.push_back(static_cast<char>(random()));  // an odd end
+    return content;
+}
+
+TColumnSet RandomColumns(std::mt19937& random) {
+    TColumnSet columns;
+    for (int i = random() % 4; i > 0; --i)
+        columns.insert(static_cast<std::int32_t>(random() % 6));
+    if (random() % 8 == 0) columns.insert(-1);
+    if (random() % 8 == 0) columns.insert(100000);
+    return columns;
+}
+
+std::string InMemory(const test::TTempDir& folder, const TColumnSet& columns, std::int32_t encoding) {
+    TCsvTable table;
+    EXPECT_TRUE(ReadCsvFile(folder.File("in.csv"), table));
+    WriteQuotedCsvFile(folder.File("memory.csv"), table, encoding, columns);
+    return ReadBytes(folder / "memory.csv");
+}
+
+class StreamingDifferential : public ::testing::TestWithParam<TAlphabet> {};
+
+TEST_P(StreamingDifferential, SmallFilesGiveTheSameTarget) {
+    std::mt19937 random(12345);
+    test::TTempDir folder;
+    for (int round = 0; round < 60; ++round) {
+        WriteBytes(folder / "in.csv", RandomContent(GetParam(), random, random() % 40));
+        const TColumnSet columns = RandomColumns(random);
+        for (const std::int32_t encoding : {0, 1}) {
+            ConvertCsvFile(folder.File("in.csv"), columns, encoding, folder.File("stream.csv"));
+            ASSERT_EQ(Escape(ReadBytes(folder / "stream.csv")), Escape(InMemory(folder, columns, encoding)))
+                << "input " << Escape(ReadBytes(folder / "in.csv")) << " encoding " << encoding;
+        }
+    }
+}
+
+// Several megabytes: the reader's pieces cut characters, CR LF pairs and
+// quoted fields somewhere.
+TEST_P(StreamingDifferential, LargeFileGivesTheSameTarget) {
+    std::mt19937 random(777);
+    test::TTempDir folder;
+    WriteBytes(folder / "in.csv", RandomContent(GetParam(), random, 700000));
+    const TColumnSet columns{0, 2, 3};
+    for (const std::int32_t encoding : {0, 1}) {
+        ConvertCsvFile(folder.File("in.csv"), columns, encoding, folder.File("stream.csv"));
+        ASSERT_TRUE(ReadBytes(folder / "stream.csv") == InMemory(folder, columns, encoding)) << encoding;
+    }
+}
+
+// The piecewise reader decodes as the whole-file loader, whatever the pieces.
+TEST_P(StreamingDifferential, TextReaderPiecesJoinToTheWholeText) {
+    std::mt19937 random(99);
+    for (int round = 0; round < 40; ++round) {
+        const std::string content = RandomContent(GetParam(), random, random() % 60);
+        TMemoryStream whole(content);
+        const TCodePage codePage = DetectStreamCodePage(whole);
+        const std::u16string expected = BytesToText(content, codePage);
+        for (const std::size_t pieceBytes : {1, 2, 3, 5, 7, 64}) {
+            TMemoryStream stream(content);
+            TTextReader reader(stream, codePage, pieceBytes);
+            std::u16string text, piece;
+            while (reader.Read(piece))
+                text += piece;
+            ASSERT_TRUE(text == expected) << Escape(content) << " in pieces of " << pieceBytes;
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Encodings, StreamingDifferential, ::testing::ValuesIn(Alphabets()),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// The sink, fed the machine's output in pieces of any size, writes what the
+// whole table written at once gives.
+TEST(QuotedCsvSinkTest, PiecesGiveTheTableWrittenWhole) {
+    const std::u16string texts[] = {u"a,b,c\n1,2\n",
+                                    u"\n\n,\n\"x\"\"y\",z\n\n",
+                                    u"a,,,\n,,\nb\n\n\n",
+                                    u"\"q,\n\"\"r\",\"s\"t\"u\"\n,x",
+                                    u"",
+                                    u",,,\n\n"};
+    test::TTempDir folder;
+    for (const std::u16string& text : texts) {
+        const TCsvTable table = [&] {
+            TCsv csv;
+            csv.LoadFromText(text);
+            return csv.GetTable();
+        }();
+        const std::size_t width = table.empty() ? 0 : table.front().size();
+        WriteQuotedCsvFile(folder.File("whole.csv"), table, 1, {1, 2});
+        for (std::size_t size = 1; size <= text.size() + 1; ++size) {
+            {
+                TSafeFileWriter file(folder.File("pieces.csv"));
+                TQuotedCsvWriter writer(file, 1, {1, 2});
+                TQuotedCsvSink sink(writer, width);
+                TCsvSplitter splitter(sink);
+                for (std::size_t at = 0; at < text.size(); at += size)
+                    splitter.Feed(std::u16string_view(text).substr(at, size));
+                sink.Finish();
+                writer.Finish();
+                file.Commit();
+            }
+            ASSERT_EQ(ReadBytes(folder / "pieces.csv"), ReadBytes(folder / "whole.csv"))
+                << "pieces of " << size;
+        }
+    }
+}
+
+TEST(ReadCsvShapeTest, GivesTheFirstRowFilledUpAndTheCounts) {
+    test::TTempDir folder;
+    WriteBytes(folder / "in.csv", "\n\xE5\x90\x8D,x\na,b,c,d\n\n");
+    TCsvShape shape;
+    ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape));
+    EXPECT_EQ(shape, (TCsvShape{3, 4, {u"", u"", u"", u""}}));
+    WriteBytes(folder / "in.csv", "\xE5\x90\x8D,x\na,b,c,d\n");
+    ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape));
+    EXPECT_EQ(shape, (TCsvShape{2, 4, {u"名", u"x", u"", u""}}));
+    EXPECT_FALSE(ReadCsvShape(folder.File("missing.csv"), shape));
+    EXPECT_EQ(shape.RowCount, 2u);
+}
+
+}  // namespace
+}  // namespace quillmark
