@@ -1,7 +1,9 @@
 #include "base/CodePage.h"
+#include "base/CodePageIcu.h"
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 
 namespace quillmark {
@@ -141,6 +143,65 @@ TEST(CodePageTest, PiecesGiveTheSameResultAsOneCall) {
             for (std::size_t at = 0; at < text.size(); at += size)
                 encoder->Encode(std::u16string_view(text).substr(at, size), at + size >= text.size(), pieces);
             EXPECT_EQ(pieces, whole) << codePage << " in pieces of " << size;
+        }
+    }
+}
+
+// The cached fast paths give what the exact converters give.
+TEST(CodePageCacheTest, ShiftJisDecodesEveryByteAndPairAsTheExactDecoder) {
+    // A flush ends each text: the decoders are used again for the next.
+    const auto fastDecoder = TCodePageDecoder::Create(932);
+    const auto exactDecoder = CreateExactDecoder(932);
+    for (unsigned first = 0; first < 0x100; ++first) {
+        for (unsigned second = 0; second < 0x100; ++second) {
+            const std::string bytes{static_cast<char>(first), static_cast<char>(second)};
+            std::u16string fast, exact;
+            fastDecoder->Decode(bytes, true, fast);
+            exactDecoder->Decode(bytes, true, exact);
+            ASSERT_EQ(fast, exact) << std::hex << first << " " << second;
+        }
+    }
+}
+
+TEST(CodePageCacheTest, RandomBytesInRandomPiecesDecodeAsTheExactDecoder) {
+    std::mt19937 random(5);
+    const std::string tokens[] = {"a",    "\x82\xA0", "\x81", "\x81 ",    "\x85\x40", "\xFD", "\x80",
+                                  "\xA0", "\x1A",     "\xB1", "\xED\x40", "\xFC\xFC", "\xFC"};
+    for (int round = 0; round < 500; ++round) {
+        std::string bytes;
+        for (int i = random() % 20; i > 0; --i)
+            bytes += tokens[random() % std::size(tokens)];
+        std::u16string exact;
+        CreateExactDecoder(932)->Decode(bytes, true, exact);
+        const auto decoder = TCodePageDecoder::Create(932);
+        std::u16string fast;
+        for (std::size_t at = 0; at < bytes.size();) {
+            const std::size_t size = 1 + random() % 4;
+            decoder->Decode(std::string_view(bytes).substr(at, size), at + size >= bytes.size(), fast);
+            at += size;
+        }
+        if (bytes.empty()) decoder->Decode({}, true, fast);
+        ASSERT_EQ(fast, exact);
+    }
+}
+
+TEST(CodePageCacheTest, EveryAnsiCodePageEncodesAsTheExactEncoder) {
+    std::u16string every;
+    for (char32_t unit = 0; unit <= 0xFFFF; ++unit)
+        if (unit < 0xD800 || unit > 0xDFFF) every.push_back(static_cast<char16_t>(unit));
+    const std::u16string odd =
+        u"a\xD800"
+        u"b\xDC00\U0001F600\U00020B9F\xD83D";
+    for (const TCodePage codePage :
+         {874, 932, 936, 949, 950, 1250, 1251, 1252, 1253, 1254, 1255, 1256, 1257, 1258}) {
+        for (const std::u16string& text : {every, odd}) {
+            std::string exact;
+            CreateExactEncoder(codePage)->Encode(text, true, exact);
+            const auto encoder = TCodePageEncoder::Create(codePage);
+            std::string fast;
+            for (std::size_t at = 0; at < text.size(); at += 3)
+                encoder->Encode(std::u16string_view(text).substr(at, 3), at + 3 >= text.size(), fast);
+            ASSERT_TRUE(fast == exact) << codePage;
         }
     }
 }

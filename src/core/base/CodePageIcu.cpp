@@ -8,6 +8,7 @@
 #include <bitset>
 
 #include "base/BestFit.h"
+#include "base/CodePageCache.h"
 #include "base/Utf.h"
 
 namespace quillmark {
@@ -243,7 +244,7 @@ std::string EncodeWithoutFixes(TCodePage codePage, std::u16string_view text) {
     return out;
 }
 
-std::unique_ptr<TCodePageDecoder> TCodePageDecoder::Create(TCodePage codePage) {
+std::unique_ptr<TCodePageDecoder> CreateExactDecoder(TCodePage codePage) {
     if (const TBestFitPage* page = FindBestFitPage(codePage); page != nullptr && page->Decode != nullptr)
         return std::make_unique<TSingleByteDecoder>(page->Decode);
     if (auto converter = OpenConverter(codePage))
@@ -251,12 +252,24 @@ std::unique_ptr<TCodePageDecoder> TCodePageDecoder::Create(TCodePage codePage) {
     return nullptr;
 }
 
-std::unique_ptr<TCodePageEncoder> TCodePageEncoder::Create(TCodePage codePage) {
+std::unique_ptr<TCodePageEncoder> CreateExactEncoder(TCodePage codePage) {
     if (codePage == CP_UTF_8) return std::make_unique<TUtf8Encoder>();
     if (!IsAnsiCodePage(codePage)) return nullptr;
     if (auto converter = OpenConverter(codePage))
         return std::make_unique<TIcuEncoder>(std::move(converter), FindBestFitPage(codePage));
     return nullptr;
+}
+
+std::unique_ptr<TCodePageDecoder> TCodePageDecoder::Create(TCodePage codePage) {
+    auto exact = CreateExactDecoder(codePage);
+    if (exact && codePage == CP_SHIFT_JIS) return MakeCachedShiftJisDecoder(std::move(exact));
+    return exact;
+}
+
+std::unique_ptr<TCodePageEncoder> TCodePageEncoder::Create(TCodePage codePage) {
+    auto exact = CreateExactEncoder(codePage);
+    if (exact && codePage != CP_UTF_8) return MakeCachedAnsiEncoder(std::move(exact));
+    return exact;
 }
 
 std::optional<std::u16string> MultiByteToWideChar(TCodePage codePage, std::string_view bytes) {

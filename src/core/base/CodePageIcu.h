@@ -1,5 +1,6 @@
 #pragma once
 
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -10,6 +11,11 @@ namespace quillmark {
 
 // The ICU converter standing in for a Windows code page, or nullptr.
 const char* IcuConverterName(TCodePage codePage);
+
+// The converters without the cached fast paths that TCodePageDecoder::Create
+// and TCodePageEncoder::Create put in front of them.
+std::unique_ptr<TCodePageDecoder> CreateExactDecoder(TCodePage codePage);
+std::unique_ptr<TCodePageEncoder> CreateExactEncoder(TCodePage codePage);
 
 // `text` encoded by the bare ICU converter as the encoder sets it up, before
 // the best-fit fixes: fallbacks off, '?' for each UTF-16 unit of an
