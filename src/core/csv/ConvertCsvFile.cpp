@@ -16,21 +16,19 @@ void ConvertCsvFile(const std::u16string& source, const TColumnSet& quoteColumns
     // source is read whole before the target is touched, so a source that
     // cannot be read leaves the target alone.
     TCsvShape shape;
-    if (!ReadCsvShape(
-            source, shape,
-            [&progress](std::uint64_t done, std::uint64_t total) {
-                if (progress) progress(done, 2 * total);
-            },
-            false))
-        throw Exception(messages::CsvReadFailed);
+    if (!ReadCsvShape(source, shape, progress, false, 0, 2)) throw Exception(messages::CsvReadFailed);
 
     // Second pass: straight into a temporary file, which replaces the
-    // target only after the source has been read to its end and closed.
+    // target only after the source has been read to its end and closed. A
+    // UTF-8 source goes through as UTF-8, anything else as UTF-16; only one
+    // of the two writers gets any text.
     TSafeFileWriter file(target);
     TQuotedCsvWriter writer(file, encoding, quoteColumns);
+    TUtf8QuotedCsvWriter writer8(file, encoding, quoteColumns);
     TQuotedCsvSink sink(writer, shape.ColCount);
+    TUtf8QuotedCsvSink sink8(writer8, shape.ColCount);
     try {
-        SplitCsvFile(source, sink, progress, 1, 2);
+        SplitCsvFile(source, sink, &sink8, progress, 1, 2);
     } catch (const EAbort&) {
         throw;
     } catch (const EWriteError&) {
@@ -39,7 +37,9 @@ void ConvertCsvFile(const std::u16string& source, const TColumnSet& quoteColumns
         throw Exception(messages::CsvReadFailed);
     }
     sink.Finish();
+    sink8.Finish();
     writer.Finish();
+    writer8.Finish();
     file.Commit();
 }
 

@@ -3,56 +3,111 @@
 #include <algorithm>
 
 #include "base/Exception.h"
-#include "base/FileSystem.h"
 #include "base/Stream.h"
+#include "base/Utf.h"
 #include "text/TextLoader.h"
 #include "text/TextReader.h"
+#include "text/Utf8Cleaner.h"
 
 namespace quillmark {
 
 namespace {
 
+constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+
 // Counts rows and columns, and keeps the first row.
-class TShapeSink final : public ICsvSink {
+class TShapeSink final : public ICsvSinkOf<char16_t>, public ICsvSinkOf<char> {
   public:
     TShapeSink(TCsvShape& shape, bool withFirstRow) : FShape(shape), FWithFirstRow(withFirstRow) {}
 
     void Store(std::size_t row, std::size_t column, std::u16string_view units) override {
-        FShape.RowCount = std::max(FShape.RowCount, row + 1);
-        FShape.ColCount = std::max(FShape.ColCount, column + 1);
-        if (row != 0 || !FWithFirstRow) return;
-        if (FShape.FirstRow.size() <= column) FShape.FirstRow.resize(column + 1);
-        FShape.FirstRow[column].append(units);
+        if (Count(row, column)) FShape.FirstRow[column].append(units);
+    }
+    void Store(std::size_t row, std::size_t column, std::string_view units) override {
+        // A character may come in two stores: the first row is widened at the end.
+        FUtf8 = true;
+        if (Count(row, column)) FFirstRow8[column].append(units);
+    }
+
+    void Finish() {
+        if (!FUtf8) return;
+        for (std::size_t column = 0; column < FFirstRow8.size(); ++column)
+            FShape.FirstRow[column] = Utf8ToUtf16(FFirstRow8[column]);
     }
 
   private:
+    bool Count(std::size_t row, std::size_t column) {
+        if (row >= FShape.RowCount) FShape.RowCount = row + 1;
+        if (column >= FShape.ColCount) FShape.ColCount = column + 1;
+        if (row != 0 || !FWithFirstRow) return false;
+        if (FShape.FirstRow.size() <= column) {
+            FShape.FirstRow.resize(column + 1);
+            FFirstRow8.resize(column + 1);
+        }
+        return true;
+    }
+
     TCsvShape& FShape;
     bool FWithFirstRow;
+    std::vector<std::string> FFirstRow8;
+    bool FUtf8 = false;  // the text came as UTF-8
 };
 
 }  // namespace
 
-void SplitCsvFile(const std::u16string& fileName, ICsvSink& sink, const TProgressCallback& progress,
-                  unsigned pass, unsigned passes) {
+TCodePage DetectCsvFileCodePage(const std::u16string& fileName) {
+    TFileStream stream(fileName);
+    return DetectStreamCodePage(stream);
+}
+
+void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, ICsvSinkOf<char>* sink8,
+                  const TProgressCallback& progress, unsigned pass, unsigned passes, bool exact) {
     TFileStream stream(fileName);
     const std::uint64_t size = stream.Size();
     const TCodePage codePage = DetectStreamCodePage(stream);
     stream.Seek(0);
-    TTextReader reader(stream, codePage);
-    TCsvSplitter splitter(sink);
+    auto report = [&](std::uint64_t done) {
+        if (progress) progress(pass * size + std::min(done, size), passes * size);
+    };
+
+    if (codePage == CP_UTF_8 && sink8 != nullptr) {
+        // UTF-8 stays UTF-8: checked, mended where ill-formed, split as bytes.
+        TUtf8CsvSplitter splitter(*sink8);
+        TUtf8Cleaner cleaner(!exact);
+        std::string bytes(kPieceBytes, '\0'), clean;
+        std::uint64_t done = 0;
+        bool first = true;
+        for (;;) {
+            const std::size_t got = stream.Read(bytes.data(), bytes.size());
+            done += got;
+            std::string_view piece(bytes.data(), got);
+            if (first && piece.starts_with("\xEF\xBB\xBF")) piece.remove_prefix(3);
+            first = false;
+            clean.clear();
+            cleaner.Clean(piece, got == 0, clean);
+            splitter.Feed(clean);
+            report(done);
+            if (got == 0) break;
+        }
+        return;
+    }
+
+    TTextReader reader(stream, codePage, kPieceBytes);
+    TCsvSplitter splitter(sink16);
     std::u16string piece;
     while (reader.Read(piece)) {
         splitter.Feed(piece);
-        if (progress) progress(pass * size + std::min(reader.BytesRead(), size), passes * size);
+        report(reader.BytesRead());
     }
 }
 
 bool ReadCsvShape(const std::u16string& fileName, TCsvShape& shape, const TProgressCallback& progress,
-                  bool withFirstRow) {
+                  bool withFirstRow, unsigned pass, unsigned passes) {
     TCsvShape read;
     try {
         TShapeSink sink(read, withFirstRow);
-        SplitCsvFile(fileName, sink, progress);
+        SplitCsvFile(fileName, sink, &sink, progress, pass, passes, withFirstRow);
+        sink.Finish();
     } catch (const EAbort&) {
         throw;
     } catch (...) {

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/CodePage.h"
 #include "base/Progress.h"
 #include "csv/CsvSplitter.h"
 #include "csv/CsvTable.h"
@@ -12,13 +13,21 @@
 // instead of the file size.
 namespace quillmark {
 
-// Feeds the whole file through the state machine into `sink`. `progress`,
-// when given, hears after each piece how far this read has come, as pass
-// `pass` of `passes` reads of the file: (pass x size + bytes read, passes x
-// size). Throws EFOpenError or EReadError when the file cannot be opened or
-// read; an EAbort from `progress` or an error of the sink passes through.
-void SplitCsvFile(const std::u16string& fileName, ICsvSink& sink, const TProgressCallback& progress = {},
-                  unsigned pass = 0, unsigned passes = 1);
+// The code page TCsv::LoadFromFile would decode the file with. Throws
+// EFOpenError or EReadError when it cannot be read.
+TCodePage DetectCsvFileCodePage(const std::u16string& fileName);
+
+// Feeds the whole file through the state machine into `sink`: as UTF-8 for
+// a UTF-8 file when `sink8` is given, as UTF-16 into `sink16` otherwise.
+// `progress`, when given, hears after each piece how far this read has
+// come, as pass `pass` of `passes` reads of the file: (pass x size + bytes
+// read, passes x size). Throws EFOpenError or EReadError when the file
+// cannot be opened or read; an EAbort from `progress` or an error of a sink
+// passes through. Without `exact`, ill-formed UTF-8 reaches `sink8` as it is
+// (the places of the stores are the same; only their content differs).
+void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16,
+                  ICsvSinkOf<char>* sink8 = nullptr, const TProgressCallback& progress = {},
+                  unsigned pass = 0, unsigned passes = 1, bool exact = true);
 
 // The shape of a CSV file as TCsv would load it: the number of rows, the
 // number of fields of its longest row, and its first row filled up to that
@@ -35,6 +44,6 @@ struct TCsvShape {
 // Without `withFirstRow` the first row is left empty. False when the file
 // cannot be read (as ReadCsvFile); an EAbort from `progress` passes through.
 bool ReadCsvShape(const std::u16string& fileName, TCsvShape& shape, const TProgressCallback& progress = {},
-                  bool withFirstRow = true);
+                  bool withFirstRow = true, unsigned pass = 0, unsigned passes = 1);
 
 }  // namespace quillmark

@@ -1,15 +1,29 @@
 #include "csv/QuotedCsvWriter.h"
 
 #include "base/Exception.h"
-#include "base/Format.h"
+#include "base/Utf.h"
 
 namespace quillmark {
 namespace {
 
 // Columns whose quoting is looked up in a flag table rather than the set.
 constexpr std::size_t kQuickColumns = 4096;
-// UTF-16 units gathered before they are encoded and written.
+// Units gathered before they are encoded and written.
 constexpr std::size_t kPendingUnits = 1 << 16;
+
+// The length of the longest start of UTF-8 `text` that ends with a whole
+// character (a character still arriving stays behind).
+std::size_t CompleteUtf8(std::string_view text) {
+    for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+        const auto byte = static_cast<std::uint8_t>(text[text.size() - back]);
+        if (byte < 0x80) return text.size();
+        if (byte >= 0xC0) {
+            const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+            return length > back ? text.size() - back : text.size();
+        }
+    }
+    return text.size();
+}
 
 }  // namespace
 
@@ -17,10 +31,15 @@ TCodePage OutputCodePage(std::int32_t encoding) {
     return encoding == 0 ? GetACP() : CP_UTF_8;
 }
 
-TQuotedCsvWriter::TQuotedCsvWriter(TSafeFileWriter& file, std::int32_t encoding,
-                                   const TColumnSet& quoteColumns)
-    : FFile(file), FEncoder(TCodePageEncoder::Create(OutputCodePage(encoding))), FQuoteColumns(quoteColumns) {
-    if (!FEncoder) throw Exception(std::string("Unsupported code page"));
+template <class TUnit>
+TQuotedCsvWriterOf<TUnit>::TQuotedCsvWriterOf(TSafeFileWriter& file, std::int32_t encoding,
+                                              const TColumnSet& quoteColumns)
+    : FFile(file), FQuoteColumns(quoteColumns) {
+    const TCodePage codePage = OutputCodePage(encoding);
+    if (sizeof(TUnit) == 2 || codePage != CP_UTF_8) {
+        FEncoder = TCodePageEncoder::Create(codePage);
+        if (!FEncoder) throw Exception(std::string("Unsupported code page"));
+    }
     for (std::int32_t column : quoteColumns) {
         if (column < 0) continue;
         if (static_cast<std::size_t>(column) >= kQuickColumns) break;
@@ -30,34 +49,36 @@ TQuotedCsvWriter::TQuotedCsvWriter(TSafeFileWriter& file, std::int32_t encoding,
     FText.reserve(kPendingUnits + 1024);
 }
 
-bool TQuotedCsvWriter::IsQuoted(std::size_t column) const {
+template <class TUnit>
+bool TQuotedCsvWriterOf<TUnit>::IsQuoted(std::size_t column) const {
     if (column < FQuoted.size()) return FQuoted[column];
     if (column < kQuickColumns) return false;
     return column <= INT32_MAX && FQuoteColumns.contains(static_cast<std::int32_t>(column));
 }
 
-void TQuotedCsvWriter::WriteField(std::size_t column, std::u16string_view value) {
-    if (column > 0) FText.push_back(u',');
-    if (IsQuoted(column)) {
-        AppendQuotedStr(value, u'"', FText);
-    } else {
-        FText.append(value);
-    }
+template <class TUnit>
+void TQuotedCsvWriterOf<TUnit>::WriteField(std::size_t column, TView value) {
+    BeginField(column);
+    AppendToField(value);
+    EndField();
 }
 
-void TQuotedCsvWriter::BeginField(std::size_t column) {
-    if (column > 0) FText.push_back(u',');
+template <class TUnit>
+void TQuotedCsvWriterOf<TUnit>::BeginField(std::size_t column) {
+    if (column > 0) FText.push_back(TUnit(','));
     FFieldQuoted = IsQuoted(column);
-    if (FFieldQuoted) FText.push_back(u'"');
+    if (FFieldQuoted) FText.push_back(TUnit('"'));
 }
 
-void TQuotedCsvWriter::AppendToField(std::u16string_view units) {
+template <class TUnit>
+void TQuotedCsvWriterOf<TUnit>::AppendToField(TView units) {
     if (!FFieldQuoted) {
         FText.append(units);
     } else {
-        for (std::size_t quote; (quote = units.find(u'"')) != std::u16string_view::npos;) {
+        // Quotation marks inside a quoted field are doubled.
+        for (std::size_t quote; (quote = units.find(TUnit('"'))) != TView::npos;) {
             FText.append(units.substr(0, quote + 1));
-            FText.push_back(u'"');
+            FText.push_back(TUnit('"'));
             units.remove_prefix(quote + 1);
         }
         FText.append(units);
@@ -65,35 +86,57 @@ void TQuotedCsvWriter::AppendToField(std::u16string_view units) {
     if (FText.size() >= kPendingUnits) EncodePending(false);
 }
 
-void TQuotedCsvWriter::EndField() {
-    if (FFieldQuoted) FText.push_back(u'"');
+template <class TUnit>
+void TQuotedCsvWriterOf<TUnit>::EndField() {
+    if (FFieldQuoted) FText.push_back(TUnit('"'));
 }
 
-void TQuotedCsvWriter::EndRow() {
-    FText.append(u"\r\n");
+template <class TUnit>
+void TQuotedCsvWriterOf<TUnit>::EndRow() {
+    FText.push_back(TUnit('\r'));
+    FText.push_back(TUnit('\n'));
     if (FText.size() >= kPendingUnits) EncodePending(false);
 }
 
-void TQuotedCsvWriter::WriteRow(const TCsvRow& row) {
+template <class TUnit>
+void TQuotedCsvWriterOf<TUnit>::WriteRow(const TCsvRow& row) requires std::is_same_v<TUnit, char16_t> {
     for (std::size_t column = 0; column < row.size(); ++column)
         WriteField(column, row[column]);
     EndRow();
 }
 
-void TQuotedCsvWriter::Finish() {
+template <class TUnit>
+void TQuotedCsvWriterOf<TUnit>::Finish() {
     EncodePending(true);
 }
 
-// Fields are converted together, which gives the same bytes as converting
-// each on its own: the output code pages keep no state from one character to
-// the next, and a surrogate half never meets a partner across the "," or the
-// quotation marks between fields.
-void TQuotedCsvWriter::EncodePending(bool last) {
-    FBytes.clear();
-    FEncoder->Encode(FText, last, FBytes);
-    FFile.Write(FBytes);
-    FText.clear();
+// Pending text is converted together, which gives the same bytes as
+// converting each field on its own: the output code pages keep no state from
+// one character to the next, and a surrogate half never meets a partner
+// across the "," or the quotation marks between fields.
+template <class TUnit>
+void TQuotedCsvWriterOf<TUnit>::EncodePending(bool last) {
+    if constexpr (sizeof(TUnit) == 2) {
+        FBytes.clear();
+        FEncoder->Encode(FText, last, FBytes);
+        FFile.Write(FBytes);
+        FText.clear();
+    } else if (!FEncoder) {
+        FFile.Write(FText);
+        FText.clear();
+    } else {
+        // Widened for the encoder up to the last whole character.
+        const std::size_t complete = last ? FText.size() : CompleteUtf8(FText);
+        FWide = Utf8ToUtf16(std::string_view(FText).substr(0, complete));
+        FBytes.clear();
+        FEncoder->Encode(FWide, last, FBytes);
+        FFile.Write(FBytes);
+        FText.erase(0, complete);
+    }
 }
+
+template class TQuotedCsvWriterOf<char16_t>;
+template class TQuotedCsvWriterOf<char>;
 
 void WriteQuotedCsvFile(const std::u16string& target, const TCsvTable& table, std::int32_t encoding,
                         const TColumnSet& quoteColumns) {

@@ -5,6 +5,7 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "base/CodePage.h"
@@ -22,19 +23,25 @@ TCodePage OutputCodePage(std::int32_t encoding);
 // Writes rows of a target CSV file: fields of the quote columns in quoted
 // form, every other field exactly as it is, "," between fields, CR LF after
 // each row, all in the output code page, no byte-order mark.
-class TQuotedCsvWriter {
+//
+// TQuotedCsvWriter takes UTF-16 text; TUtf8QuotedCsvWriter takes UTF-8 and
+// gives the same bytes (to a UTF-8 target it copies the text as it is).
+template <class TUnit>
+class TQuotedCsvWriterOf {
   public:
-    TQuotedCsvWriter(TSafeFileWriter& file, std::int32_t encoding, const TColumnSet& quoteColumns);
+    using TView = std::basic_string_view<TUnit>;
+
+    TQuotedCsvWriterOf(TSafeFileWriter& file, std::int32_t encoding, const TColumnSet& quoteColumns);
 
     // Fields of a row must come in column order, starting at 0, then EndRow.
-    void WriteField(std::size_t column, std::u16string_view value);
+    void WriteField(std::size_t column, TView value);
     // The same, for a value that arrives in pieces: BeginField, any number
     // of AppendToField, EndField.
     void BeginField(std::size_t column);
-    void AppendToField(std::u16string_view units);
+    void AppendToField(TView units);
     void EndField();
     void EndRow();
-    void WriteRow(const TCsvRow& row);
+    void WriteRow(const TCsvRow& row) requires std::is_same_v<TUnit, char16_t>;
 
     // Writes out what is still buffered. Call once, after the last row.
     void Finish();
@@ -44,13 +51,20 @@ class TQuotedCsvWriter {
     void EncodePending(bool last);
 
     TSafeFileWriter& FFile;
-    std::unique_ptr<TCodePageEncoder> FEncoder;
+    std::unique_ptr<TCodePageEncoder> FEncoder;  // nullptr: the text is written as it is
     const TColumnSet& FQuoteColumns;
     std::vector<bool> FQuoted;  // quick answers for the first columns
     bool FFieldQuoted = false;  // the field begun last is in a quote column
-    std::u16string FText;
+    std::basic_string<TUnit> FText;
+    std::u16string FWide;  // UTF-8 text widened for an ANSI target
     std::string FBytes;
 };
+
+using TQuotedCsvWriter = TQuotedCsvWriterOf<char16_t>;
+using TUtf8QuotedCsvWriter = TQuotedCsvWriterOf<char>;
+
+extern template class TQuotedCsvWriterOf<char16_t>;
+extern template class TQuotedCsvWriterOf<char>;
 
 // Writes the table to `target` as TQuotedCsvWriter does. The target is
 // replaced only once everything is written; a failure leaves it as it was.

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace quillmark {
+
+// Turns UTF-8 bytes, piece by piece, into the UTF-8 form of the text that
+// decoding them as code page 65001 gives, without U+0080 (a unit the CSV
+// machine drops anyway): ill-formed sequences become EF BF BD exactly where
+// the decoder puts U+FFFD. Well-formed pieces pass unchanged and cheaply.
+class TUtf8Cleaner {
+  public:
+    // With `structureOnly`, only U+0080 is taken out and ill-formed bytes
+    // stay as they are: enough where only the places of the CSV machine's
+    // stores matter, since no ill-formed sequence swallows or yields a
+    // seven-bit byte.
+    explicit TUtf8Cleaner(bool structureOnly = false) : FStructureOnly(structureOnly) {}
+
+    // Appends the clean form of `bytes` to `out`. A character cut by the end
+    // of a piece is completed by the next; `last` marks the final piece.
+    void Clean(std::string_view bytes, bool last, std::string& out);
+
+  private:
+    bool FStructureOnly;
+    std::string FCarry;  // the start of a character cut by the end of a piece
+    std::string FJoined;
+};
+
+}  // namespace quillmark

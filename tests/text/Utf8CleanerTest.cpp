@@ -1,0 +1,71 @@
+#include "text/Utf8Cleaner.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "base/CodePage.h"
+#include "base/Utf.h"
+#include "support/TestFiles.h"
+
+namespace quillmark {
+namespace {
+
+// What the cleaner must give: the decoded text, without U+0080, in UTF-8.
+std::string Expected(std::string_view bytes) {
+    std::u16string text = *MultiByteToWideChar(CP_UTF_8, bytes);
+    std::erase(text, u'\x80');
+    return Utf16ToUtf8(text);
+}
+
+TEST(Utf8CleanerTest, PiecesOfAnySizeGiveTheDecodedText) {
+    const std::vector<std::string> tokens = {"a",
+                                             ",",
+                                             "\xE3\x81\x82",
+                                             "\xF0\x9F\x98\x80",
+                                             "\xC2\x80",
+                                             "\xC2\x81",
+                                             "\xE3\x81",
+                                             "\xE3",
+                                             "\x80",
+                                             "\xBF",
+                                             "\xFF",
+                                             "\xC0\xAF",
+                                             "\xED\xA0\x80",
+                                             "\xE0\x80",
+                                             "\xE0\xA0",
+                                             "\xF4\x90\x80\x80",
+                                             "\xF0\x9F",
+                                             "\xF8\x88"};
+    std::mt19937 random(4242);
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes;
+        for (int i = random() % 12; i > 0; --i)
+            bytes += tokens[random() % tokens.size()];
+        const std::string expected = Expected(bytes);
+        for (std::size_t size = 1; size <= bytes.size() + 1; ++size) {
+            TUtf8Cleaner cleaner;
+            std::string clean;
+            for (std::size_t at = 0; at < bytes.size(); at += size)
+                cleaner.Clean(std::string_view(bytes).substr(at, size), false, clean);
+            cleaner.Clean({}, true, clean);
+            ASSERT_EQ(test::Escape(clean), test::Escape(expected))
+                << test::Escape(bytes) << " in pieces of " << size;
+        }
+    }
+}
+
+TEST(Utf8CleanerTest, StructureOnlyDropsJustU0080) {
+    const std::string bytes = "a\xC2\x80\xE3\xC2\x80\x81\xC2\xC2\x80\xFF\xC2";
+    for (std::size_t size = 1; size <= bytes.size(); ++size) {
+        TUtf8Cleaner cleaner(true);
+        std::string out;
+        for (std::size_t at = 0; at < bytes.size(); at += size)
+            cleaner.Clean(std::string_view(bytes).substr(at, size), false, out);
+        cleaner.Clean({}, true, out);
+        EXPECT_EQ(test::Escape(out), test::Escape("a\xE3\x81\xC2\xFF\xC2")) << size;
+    }
+}
+
+}  // namespace
+}  // namespace quillmark
