@@ -23,6 +23,7 @@ constexpr const char* kUsage =
     "  /encoding:N      変換先の文字コード: 0 = ANSI（システムのコードページ）, 1 = UTF-8\n"
     "  /quote:LIST      二重引用符をつける列の番号（0 から数える）, 例: /quote:0,2\n"
     "  FILE.QMK         設定ファイル。スイッチで指定した値はその値より優先されます\n"
+    "  --list-columns   変換せずに、変換元CSVファイルの列を番号つきで表示します\n"
     "  --help           この説明を表示します\n"
     "  --version        バージョンを表示します\n"
     "\n"
@@ -61,15 +62,20 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         return kExitSuccess;
     }
 
+    const bool listColumns = HasArgument(arguments, "--list-columns");
     TArguments unicodeArguments;
-    for (const std::string& argument : arguments)
-        unicodeArguments.push_back(NativeToUnicode(argument));
+    for (const std::string& argument : arguments) {
+        TArguments one{NativeToUnicode(argument)};
+        // Listing the columns never converts.
+        if (listColumns && FindCmdLineSwitch(one, u"auto")) continue;
+        unicodeArguments.push_back(one.front());
+    }
 
     TConsoleUserInterface ui(err);
     TFormMainModel model(ui);
     TFirstIdleResult result;
     try {
-        result = model.FirstIdle(unicodeArguments, true);
+        result = model.FirstIdle(unicodeArguments, !listColumns);
     } catch (const EArgumentException& error) {
         err << error.what() << '\n';
         return kExitBadCommand;
@@ -78,6 +84,12 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         return kExitFailure;
     }
 
+    if (listColumns && (result == TFirstIdleResult::Applied || result == TFirstIdleResult::NoArguments)) {
+        // The column list as the window shows it, with the numbers "/quote:" takes.
+        for (std::size_t column = 0; column < model.Columns().size(); ++column)
+            out << column << '\t' << Utf16ToUtf8(model.Columns()[column].Label) << '\n';
+        return kExitSuccess;
+    }
     switch (result) {
         case TFirstIdleResult::Converted:
         case TFirstIdleResult::NoArguments:

@@ -160,5 +160,19 @@ TEST(EndToEndFailures, UnreadableSettingsFileIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(ReadBytes(folder / "out.csv"), "a\r\n");
 }
 
+TEST(EndToEndListColumns, PrintsTheNumberedColumnListAndConvertsNothing) {
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", "\x96\xBC\x91\x4F,\x93\xFA\x95\x74\r\n1,2,3\r\n");
+    const auto result = RunProgram(kProgram, {"--list-columns", "/source:in.csv", "/target:out.csv", "/auto"},
+                                   folder.Path(), {"LC_ALL=ja_JP.UTF-8"});
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Out, "0\tA列（名前）\n1\tB列（日付）\n2\tC列（）\n");
+    EXPECT_EQ(folder.Listing(), "in.csv");
+    const auto missing =
+        RunProgram(kProgram, {"--list-columns", "/source:gone.csv"}, folder.Path(), {"LC_ALL=C"});
+    EXPECT_EQ(missing.ExitCode, 1);
+    EXPECT_EQ(missing.Err, "変換元CSVファイルが見つかりません。\n");
+}
+
 }  // namespace
 }  // namespace quillmark
