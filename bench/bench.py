@@ -1,15 +1,25 @@
 #!/usr/bin/env python3
-"""Times quillmark-cli on a generated corpus and prints input MB/s and peak memory.
+"""Times quillmark-cli against the usual tools on a generated corpus.
 
-    bench/bench.py [--size MIB] [--runs N] [--program PATH]
+    bench/bench.py [--size MIB] [--runs N] [--program PATH] [--big GIB]
 
 Builds the release programs unless --program is given, generates the corpus
-into bench/out/ (kept between runs), and converts it several ways, quoting
-two of the twelve columns. Figures are medians; this is a measurement, not a
-test, and asserts nothing.
+into bench/out/ (kept between runs; UTF-8 and the same rows in Shift_JIS),
+checks which peers are installed (iconv, Miller's mlr, python3) and prints
+one table: median seconds, input MiB/s and peak memory of each run, and the
+ratios the targets are stated in. This measures; it asserts nothing.
+
+With --big, it also converts a generated file of that many GiB, printing
+time and peak memory, and checks the target against the in-memory
+conversion (bench/InMemoryConvert.cpp) done piece by piece: the file is cut
+into pieces of whole rows (every row has all twelve fields, so no piece
+changes the padding), each piece is converted whole in memory, and the
+joined results must have the target's checksum.
 """
 import argparse
+import hashlib
 import os
+import shutil
 import statistics
 import subprocess
 import sys
@@ -17,6 +27,7 @@ import time
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 OUT = os.path.join(ROOT, "bench", "out")
+QUOTE = "/quote:1,10"
 
 
 def build():
@@ -26,7 +37,7 @@ def build():
 
 
 def corpus(size_mib):
-    prefix = os.path.join(OUT, f"corpus-{size_mib}")
+    prefix = os.path.join(OUT, f"corpus-{size_mib:g}")
     if not os.path.exists(prefix + ".sjis.csv"):
         os.makedirs(OUT, exist_ok=True)
         subprocess.run([sys.executable, os.path.join(ROOT, "bench", "generate.py"), str(size_mib), prefix],
@@ -34,15 +45,66 @@ def corpus(size_mib):
     return prefix
 
 
-def measure(command, env):
+def measure(command, env, stdout=None):
     """Wall seconds and peak resident MiB of one run."""
+    out = open(stdout, "wb") if stdout else subprocess.DEVNULL
     start = time.perf_counter()
-    process = subprocess.Popen(command, env=env, stdout=subprocess.DEVNULL)
+    process = subprocess.Popen(command, env=env, stdout=out)
     _, status, usage = os.wait4(process.pid, 0)
     elapsed = time.perf_counter() - start
+    if stdout:
+        out.close()
     if os.waitstatus_to_exitcode(status) != 0:
         raise SystemExit(f"failed: {' '.join(command)}")
     return elapsed, usage.ru_maxrss / 1024
+
+
+def median_run(command, env, runs, stdout=None):
+    results = [measure(command, env, stdout) for _ in range(runs)]
+    return statistics.median(r[0] for r in results), max(r[1] for r in results)
+
+
+def sha256(path):
+    digest = hashlib.sha256()
+    with open(path, "rb") as file:
+        for block in iter(lambda: file.read(1 << 20), b""):
+            digest.update(block)
+    return digest.hexdigest()
+
+
+def check_big(program, source, encoding, env):
+    target = os.path.join(OUT, "big-target.csv")
+    seconds, peak = measure([program, "/source:" + source, "/target:" + target, "/encoding:" + encoding, QUOTE], env)
+    size = os.path.getsize(source) / 2**30
+    print(f"big {os.path.basename(source)} ({size:.2f} GiB): {seconds:.1f} s, "
+          f"{size * 1024 / seconds:.1f} MiB/s, peak {peak:.0f} MiB", flush=True)
+    streamed = sha256(target)
+    os.remove(target)
+    inmemory = os.path.join(os.path.dirname(program), "..", "..", "bench", "quillmark_inmemory")
+    piece, piece_target = os.path.join(OUT, "piece.csv"), os.path.join(OUT, "piece-target.csv")
+    digest = hashlib.sha256()
+    with open(source, "rb") as file:
+        rest = b""
+        while True:
+            block = file.read(128 << 20)
+            data = rest + block
+            cut = data.rfind(b"\r\n") + 2 if block else len(data)
+            if cut <= 1:
+                cut = len(data)
+            rest = data[cut:]
+            if cut:
+                with open(piece, "wb") as out:
+                    out.write(data[:cut])
+                subprocess.run([inmemory, piece, piece_target, encoding, QUOTE.split(":")[1]], env=env, check=True)
+                with open(piece_target, "rb") as converted:
+                    digest.update(converted.read())
+            if not block:
+                break
+    os.remove(piece)
+    os.remove(piece_target)
+    same = digest.hexdigest() == streamed
+    print(f"  in memory, piece by piece: sha256 {digest.hexdigest()[:16]}; streamed {streamed[:16]}: "
+          f"{'identical' if same else 'DIFFERENT'}", flush=True)
 
 
 def main():
@@ -50,27 +112,78 @@ def main():
     parser.add_argument("--size", type=float, default=256)
     parser.add_argument("--runs", type=int, default=3)
     parser.add_argument("--program")
+    parser.add_argument("--big", type=float, default=0)
     args = parser.parse_args()
 
     program = args.program or build()
     prefix = corpus(args.size)
+    utf8, sjis = prefix + ".utf8.csv", prefix + ".sjis.csv"
     target = os.path.join(OUT, "target.csv")
     env = dict(os.environ, LC_ALL="ja_JP.UTF-8")
-    cases = [
-        ("UTF-8 -> UTF-8", prefix + ".utf8.csv", "1"),
-        ("UTF-8 -> ANSI (932)", prefix + ".utf8.csv", "0"),
-        ("Shift_JIS -> UTF-8", prefix + ".sjis.csv", "1"),
-        ("Shift_JIS -> ANSI (932)", prefix + ".sjis.csv", "0"),
-    ]
-    print(f"{'conversion':<26} {'input MiB':>10} {'seconds':>8} {'MiB/s':>8} {'peak MiB':>9}")
-    for name, source, encoding in cases:
+    rows = {}
+
+    def run(name, command, source, stdout=None):
+        seconds, peak = median_run(command, env, args.runs, stdout)
         size = os.path.getsize(source) / 2**20
-        runs = [measure([program, "/source:" + source, "/target:" + target, "/encoding:" + encoding,
-                         "/quote:1,10"], env) for _ in range(args.runs)]
-        seconds = statistics.median(r[0] for r in runs)
-        peak = max(r[1] for r in runs)
-        print(f"{name:<26} {size:>10.1f} {seconds:>8.2f} {size / seconds:>8.1f} {peak:>9.0f}")
+        rows[name] = seconds
+        print(f"{name:<34} {size:>9.1f} {seconds:>8.2f} {size / seconds:>8.1f} {peak:>9.0f}", flush=True)
+
+    print(f"{'run':<34} {'input MiB':>9} {'seconds':>8} {'MiB/s':>8} {'peak MiB':>9}")
+    run("cp (UTF-8 file)", ["cp", utf8, target], utf8)
+    run("cat (UTF-8 file)", ["cat", utf8], utf8, stdout=target)
+    if shutil.which("iconv"):
+        run("iconv CP932 -> UTF-8", ["iconv", "-f", "CP932", "-t", "UTF-8", sjis], sjis, stdout=target)
+        run("iconv UTF-8 -> CP932", ["iconv", "-f", "UTF-8", "-t", "CP932", utf8], utf8, stdout=target)
+    if shutil.which("mlr"):
+        run("mlr --quote-all cat (UTF-8)", ["mlr", "--csv", "--quote-all", "cat", utf8], utf8, stdout=target)
+    run("python csv, 2 columns (UTF-8)",
+        [sys.executable, os.path.join(ROOT, "bench", "quote_columns.py"), utf8, target], utf8)
+    cases = [
+        ("quillmark UTF-8 -> UTF-8", utf8, "1"),
+        ("quillmark Shift_JIS -> ANSI 932", sjis, "0"),
+        ("quillmark Shift_JIS -> UTF-8", sjis, "1"),
+        ("quillmark UTF-8 -> ANSI 932", utf8, "0"),
+    ]
+    for name, source, encoding in cases:
+        run(name, [program, "/source:" + source, "/target:" + target, "/encoding:" + encoding, QUOTE], source)
+    run("quillmark column list (UTF-8)", [program, "--list-columns", "/source:" + utf8], utf8)
+
+    small = os.path.join(OUT, "small.csv")
+    with open(small, "w", encoding="utf-8", newline="") as file:
+        file.write("ID,氏名,備考\r\n1,山田太郎,\"a,b\"\r\n2,佐藤花子,\r\n")
+    small_runs = max(args.runs, 20)
+    cat_small = statistics.median(measure(["cat", small], env, target)[0] for _ in range(small_runs))
+    quill_small = statistics.median(
+        measure([program, "/source:" + small, "/target:" + target, QUOTE], env)[0] for _ in range(small_runs))
+    print(f"{'small file: cat / quillmark':<34} {cat_small * 1000:>8.2f} ms {quill_small * 1000:>8.2f} ms")
+
+    def ratio(label, numerator, denominator, goal):
+        if numerator in rows and denominator in rows:
+            print(f"  {label:<58} {rows[denominator] / rows[numerator]:>6.2f}  (goal {goal})")
+
+    print("\nratios (throughput of the first against the second)")
+    ratio("1. quillmark UTF-8 -> UTF-8 vs cp", "quillmark UTF-8 -> UTF-8", "cp (UTF-8 file)", ">= 0.5")
+    ratio("   quillmark UTF-8 -> UTF-8 vs cat", "quillmark UTF-8 -> UTF-8", "cat (UTF-8 file)", "")
+    ratio("2. quillmark Shift_JIS -> ANSI vs iconv CP932 -> UTF-8", "quillmark Shift_JIS -> ANSI 932",
+          "iconv CP932 -> UTF-8", ">= 2")
+    ratio("2. quillmark Shift_JIS -> UTF-8 vs iconv CP932 -> UTF-8", "quillmark Shift_JIS -> UTF-8",
+          "iconv CP932 -> UTF-8", ">= 2")
+    ratio("3. quillmark UTF-8 -> ANSI vs iconv UTF-8 -> CP932", "quillmark UTF-8 -> ANSI 932",
+          "iconv UTF-8 -> CP932", ">= 2")
+    ratio("4. quillmark UTF-8 -> UTF-8 vs mlr --quote-all", "quillmark UTF-8 -> UTF-8",
+          "mlr --quote-all cat (UTF-8)", ">= 10")
+    ratio("4. quillmark UTF-8 -> UTF-8 vs python csv", "quillmark UTF-8 -> UTF-8",
+          "python csv, 2 columns (UTF-8)", ">= 20")
+    if "quillmark column list (UTF-8)" in rows:
+        print(f"  {'6. column list time / conversion time':<58} "
+              f"{rows['quillmark column list (UTF-8)'] / rows['quillmark UTF-8 -> UTF-8']:>6.2f}  (goal <= 0.5)")
+    print(f"  {'7. small file: quillmark time / cat time':<58} {quill_small / cat_small:>6.2f}  (goal <= 5)")
+
     os.remove(target)
+    if args.big:
+        big = corpus(args.big * 1024)
+        for source, encoding in ((big + ".utf8.csv", "1"), (big + ".sjis.csv", "0")):
+            check_big(program, source, encoding, env)
 
 
 if __name__ == "__main__":
