@@ -20,7 +20,7 @@ bool IsTrail932(std::uint8_t byte) {
 class TCachedShiftJisDecoder final : public TCodePageDecoder {
   public:
     explicit TCachedShiftJisDecoder(std::unique_ptr<TCodePageDecoder> exact)
-        : FExact(std::move(exact)), FPairs(std::make_unique<std::array<char16_t, 0x10000>>()) {
+        : FExact(std::move(exact)), FPairs(std::make_unique_for_overwrite<std::array<char16_t, 0x10000>>()) {
         // Every single byte, as the exact decoder reads it on its own. A lead
         // byte alone is incomplete: it is never looked up here.
         for (unsigned byte = 0; byte < 0x100; ++byte) {
@@ -28,6 +28,8 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
             const std::u16string text = DecodeExactly(std::string(1, static_cast<char>(byte)));
             FSingles[byte] = text.size() == 1 ? text[0] : u'\u30FB';
         }
+        for (unsigned byte = 0; byte < 0x80; ++byte)
+            FAsciiSame = FAsciiSame && FSingles[byte] == byte;
     }
 
     void Decode(std::string_view bytes, bool flush, std::u16string& out) override {
@@ -55,7 +57,10 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         std::size_t i = 0;
         while (i < size) {
             const std::uint8_t byte = data[i];
-            if (!IsLead932(byte)) {
+            if (byte < 0x80 && FAsciiSame) {
+                *target++ = byte;
+                ++i;
+            } else if (!IsLead932(byte)) {
                 *target++ = FSingles[byte];
                 ++i;
             } else if (i + 1 == size) {
@@ -106,6 +111,7 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
     std::unique_ptr<std::array<char16_t, 0x10000>> FPairs;
     std::bitset<0x10000> FKnown;
     char16_t FBadPair = u'\u30FB';
+    bool FAsciiSame = true;  // seven-bit bytes decode to themselves
     std::uint8_t FLead = 0;
     bool FHasLead = false;
 };
@@ -113,7 +119,12 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
 class TCachedAnsiEncoder final : public TCodePageEncoder {
   public:
     explicit TCachedAnsiEncoder(std::unique_ptr<TCodePageEncoder> exact)
-        : FExact(std::move(exact)), FUnits(std::make_unique<std::array<TBytes, 0x10000>>()) {}
+        : FExact(std::move(exact)), FUnits(std::make_unique_for_overwrite<TBytes[]>(0x10000)) {
+        for (char16_t unit = 0; unit < 0x80; ++unit) {
+            const TBytes& bytes = Unit(unit);
+            FAsciiSame = FAsciiSame && bytes.Length == 1 && bytes.Bytes[0] == static_cast<char>(unit);
+        }
+    }
 
     void Encode(std::u16string_view text, bool flush, std::string& out) override {
         if (FHighSurrogate != 0 && !text.empty()) {
@@ -128,11 +139,30 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
         }
         const std::size_t size = text.size();
         for (std::size_t i = 0; i < size; ++i) {
+            // Runs of characters without surrogates go straight into place.
+            std::size_t end = i;
+            while (end < size && (text[end] < 0xD800 || text[end] > 0xDFFF))
+                ++end;
+            if (end > i) {
+                const std::size_t used = out.size();
+                out.resize(used + 2 * (end - i));
+                char* target = out.data() + used;
+                for (; i < end; ++i) {
+                    const char16_t unit = text[i];
+                    if (unit < 0x80 && FAsciiSame) {
+                        *target++ = static_cast<char>(unit);
+                    } else {
+                        const TBytes& bytes = Unit(unit);
+                        target[0] = bytes.Bytes[0];
+                        if (bytes.Length > 1) target[1] = bytes.Bytes[1];
+                        target += bytes.Length;
+                    }
+                }
+                out.resize(static_cast<std::size_t>(target - out.data()));
+                if (i == size) break;
+            }
             const char16_t unit = text[i];
-            if (unit < 0xD800 || unit > 0xDFFF) {
-                const TBytes& bytes = Unit(unit);
-                out.append(bytes.Bytes, bytes.Length);
-            } else if (unit <= 0xDBFF && i + 1 < size && IsLowSurrogate(text[i + 1])) {
+            if (unit <= 0xDBFF && i + 1 < size && IsLowSurrogate(text[i + 1])) {
                 AppendPair(unit, text[i + 1], out);
                 ++i;
             } else if (unit <= 0xDBFF && i + 1 == size && !flush) {
@@ -149,8 +179,8 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
 
   private:
     struct TBytes {
-        std::uint8_t Length = 0;
-        char Bytes[3] = {};
+        std::uint8_t Length;
+        char Bytes[3];
     };
 
     static bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
@@ -161,13 +191,13 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
         if (!FKnown.test(unit)) {
             std::string bytes;
             AppendExactly(std::u16string_view(&unit, 1), bytes);
-            TBytes& entry = (*FUnits)[unit];
+            TBytes& entry = FUnits[unit];
             // An ANSI code page writes a character in at most two bytes.
-            entry.Length = static_cast<std::uint8_t>(std::min<std::size_t>(bytes.size(), sizeof entry.Bytes));
+            entry.Length = static_cast<std::uint8_t>(std::min<std::size_t>(bytes.size(), 2));
             std::copy_n(bytes.data(), entry.Length, entry.Bytes);
             FKnown.set(unit);
         }
-        return (*FUnits)[unit];
+        return FUnits[unit];
     }
 
     void AppendPair(char16_t high, char16_t low, std::string& out) {
@@ -183,10 +213,11 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
     }
 
     std::unique_ptr<TCodePageEncoder> FExact;
-    std::unique_ptr<std::array<TBytes, 0x10000>> FUnits;
+    std::unique_ptr<TBytes[]> FUnits;  // valid where FKnown says so
     std::bitset<0x10000> FKnown;
     std::map<char32_t, std::string> FPairs;
     char16_t FHighSurrogate = 0;
+    bool FAsciiSame = true;  // seven-bit characters encode to themselves
 };
 
 }  // namespace

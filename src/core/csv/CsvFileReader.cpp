@@ -74,7 +74,10 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, 
         // UTF-8 stays UTF-8: checked, mended where ill-formed, split as bytes.
         TUtf8CsvSplitter splitter(*sink8);
         TUtf8Cleaner cleaner(!exact);
-        std::string bytes(kPieceBytes, '\0'), clean;
+        // A small file needs no large buffer: filling one costs more than its reading.
+        std::string bytes(static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, kPieceBytes)),
+                          '\0');
+        std::string clean;
         std::uint64_t done = 0;
         bool first = true;
         for (;;) {
@@ -92,7 +95,8 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, 
         return;
     }
 
-    TTextReader reader(stream, codePage, kPieceBytes);
+    TTextReader reader(stream, codePage,
+                       static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, kPieceBytes)));
     TCsvSplitter splitter(sink16);
     std::u16string piece;
     while (reader.Read(piece)) {

@@ -35,11 +35,7 @@ template <class TUnit>
 TQuotedCsvWriterOf<TUnit>::TQuotedCsvWriterOf(TSafeFileWriter& file, std::int32_t encoding,
                                               const TColumnSet& quoteColumns)
     : FFile(file), FQuoteColumns(quoteColumns) {
-    const TCodePage codePage = OutputCodePage(encoding);
-    if (sizeof(TUnit) == 2 || codePage != CP_UTF_8) {
-        FEncoder = TCodePageEncoder::Create(codePage);
-        if (!FEncoder) throw Exception(std::string("Unsupported code page"));
-    }
+    FCodePage = OutputCodePage(encoding);
     for (std::int32_t column : quoteColumns) {
         if (column < 0) continue;
         if (static_cast<std::size_t>(column) >= kQuickColumns) break;
@@ -116,6 +112,13 @@ void TQuotedCsvWriterOf<TUnit>::Finish() {
 // across the "," or the quotation marks between fields.
 template <class TUnit>
 void TQuotedCsvWriterOf<TUnit>::EncodePending(bool last) {
+    if (FText.empty() && !FEncoder) return;
+    // The encoder is made when there is something to encode: opening a
+    // converter costs more than a small file's whole conversion.
+    if (!FEncoder && (sizeof(TUnit) == 2 || FCodePage != CP_UTF_8)) {
+        FEncoder = TCodePageEncoder::Create(FCodePage);
+        if (!FEncoder) throw Exception(std::string("Unsupported code page"));
+    }
     if constexpr (sizeof(TUnit) == 2) {
         FBytes.clear();
         FEncoder->Encode(FText, last, FBytes);

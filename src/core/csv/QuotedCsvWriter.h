@@ -51,7 +51,8 @@ class TQuotedCsvWriterOf {
     void EncodePending(bool last);
 
     TSafeFileWriter& FFile;
-    std::unique_ptr<TCodePageEncoder> FEncoder;  // nullptr: the text is written as it is
+    TCodePage FCodePage;
+    std::unique_ptr<TCodePageEncoder> FEncoder;  // made at the first text; none for UTF-8 text to UTF-8
     const TColumnSet& FQuoteColumns;
     std::vector<bool> FQuoted;  // quick answers for the first columns
     bool FFieldQuoted = false;  // the field begun last is in a quote column

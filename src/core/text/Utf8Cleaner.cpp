@@ -85,6 +85,14 @@ bool IsClean(std::string_view bytes) {
             ++i;
             continue;
         }
+        // Kana and kanji: three bytes 1110xxxx 10xxxxxx 10xxxxxx, checked in
+        // one step (only E0 and ED restrict their second byte further).
+        if (i + 3 <= size && (byte & 0xF0) == 0xE0 && (data[i + 1] & 0xC0) == 0x80 &&
+            (data[i + 2] & 0xC0) == 0x80) {
+            if ((byte == 0xE0 && data[i + 1] < 0xA0) || (byte == 0xED && data[i + 1] > 0x9F)) return false;
+            i += 3;
+            continue;
+        }
         const TLead lead = LeadOf(byte);
         if (lead.Length == 0 || i + lead.Length > size) return false;
         const std::uint8_t second = data[i + 1];
