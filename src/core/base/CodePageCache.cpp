@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <array>
-#include <bitset>
+#include <atomic>
 #include <map>
+#include <mutex>
 #include <vector>
 
 namespace quillmark {
@@ -17,17 +18,39 @@ bool IsTrail932(std::uint8_t byte) {
     return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
 }
 
+// What the exact converter gives for each of 65536 keys, learnt as the keys
+// come and shared by the converters of one code page in the process. An
+// entry is 0 until it is known; known entries carry kKnown. Two threads
+// learning the same key store the same value.
+class TSharedTable {
+  public:
+    static constexpr std::uint32_t kKnown = 0x80000000u;
+
+    static TSharedTable& For(TCodePage codePage, bool decoding) {
+        static std::mutex mutex;
+        static std::map<std::pair<TCodePage, bool>, std::unique_ptr<TSharedTable>> tables;
+        const std::lock_guard lock(mutex);
+        auto& table = tables[{codePage, decoding}];
+        if (!table) table = std::make_unique<TSharedTable>();
+        return *table;
+    }
+
+    std::uint32_t Get(std::size_t key) const { return FEntries[key].load(std::memory_order_relaxed); }
+    void Set(std::size_t key, std::uint32_t value) {
+        FEntries[key].store(value | kKnown, std::memory_order_relaxed);
+    }
+
+  private:
+    std::unique_ptr<std::atomic<std::uint32_t>[]> FEntries =
+        std::make_unique<std::atomic<std::uint32_t>[]>(0x10000);
+};
+
 class TCachedShiftJisDecoder final : public TCodePageDecoder {
   public:
     explicit TCachedShiftJisDecoder(std::unique_ptr<TCodePageDecoder> exact)
-        : FExact(std::move(exact)), FPairs(std::make_unique_for_overwrite<std::array<char16_t, 0x10000>>()) {
-        // Every single byte, as the exact decoder reads it on its own. A lead
-        // byte alone is incomplete: it is never looked up here.
-        for (unsigned byte = 0; byte < 0x100; ++byte) {
-            if (IsLead932(static_cast<std::uint8_t>(byte))) continue;
-            const std::u16string text = DecodeExactly(std::string(1, static_cast<char>(byte)));
-            FSingles[byte] = text.size() == 1 ? text[0] : u'\u30FB';
-        }
+        : FExact(std::move(exact)),
+          FSingles(Singles(*FExact)),
+          FPairs(TSharedTable::For(CP_SHIFT_JIS, true)) {
         for (unsigned byte = 0; byte < 0x80; ++byte)
             FAsciiSame = FAsciiSame && FSingles[byte] == byte;
     }
@@ -86,6 +109,25 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
     }
 
   private:
+    using TSingles = std::array<char16_t, 0x100>;
+
+    // Every single byte, as the exact decoder reads it on its own, worked
+    // out once per process. A lead byte alone is incomplete: it is never
+    // looked up here.
+    static const TSingles& Singles(TCodePageDecoder& exact) {
+        static const TSingles singles = [&exact] {
+            TSingles table{};
+            for (unsigned byte = 0; byte < 0x100; ++byte) {
+                if (IsLead932(static_cast<std::uint8_t>(byte))) continue;
+                std::u16string text;
+                exact.Decode(std::string(1, static_cast<char>(byte)), true, text);
+                table[byte] = text.size() == 1 ? text[0] : u'\u30FB';
+            }
+            return table;
+        }();
+        return singles;
+    }
+
     std::u16string DecodeExactly(std::string_view bytes) {
         std::u16string text;
         FExact->Decode(bytes, true, text);
@@ -97,19 +139,19 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
 
     char16_t Pair(std::uint8_t lead, std::uint8_t trail) {
         const std::size_t index = lead << 8 | trail;
-        if (!FKnown.test(index)) {
+        std::uint32_t entry = FPairs.Get(index);
+        if (entry == 0) {
             const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
             const std::u16string text = DecodeExactly(std::string_view(bytes, 2));
-            (*FPairs)[index] = text.size() == 1 ? text[0] : u'\u30FB';
-            FKnown.set(index);
+            entry = text.size() == 1 ? text[0] : 0x30FB;
+            FPairs.Set(index, entry);
         }
-        return (*FPairs)[index];
+        return static_cast<char16_t>(entry);
     }
 
     std::unique_ptr<TCodePageDecoder> FExact;
-    std::array<char16_t, 0x100> FSingles{};
-    std::unique_ptr<std::array<char16_t, 0x10000>> FPairs;
-    std::bitset<0x10000> FKnown;
+    const TSingles& FSingles;
+    TSharedTable& FPairs;
     char16_t FBadPair = u'\u30FB';
     bool FAsciiSame = true;  // seven-bit bytes decode to themselves
     std::uint8_t FLead = 0;
@@ -118,12 +160,21 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
 
 class TCachedAnsiEncoder final : public TCodePageEncoder {
   public:
-    explicit TCachedAnsiEncoder(std::unique_ptr<TCodePageEncoder> exact)
-        : FExact(std::move(exact)), FUnits(std::make_unique_for_overwrite<TBytes[]>(0x10000)) {
-        for (char16_t unit = 0; unit < 0x80; ++unit) {
-            const TBytes& bytes = Unit(unit);
-            FAsciiSame = FAsciiSame && bytes.Length == 1 && bytes.Bytes[0] == static_cast<char>(unit);
+    TCachedAnsiEncoder(std::unique_ptr<TCodePageEncoder> exact, TCodePage codePage)
+        : FExact(std::move(exact)), FUnits(TSharedTable::For(codePage, false)) {
+        // Whether seven-bit text passes unchanged, worked out once per code page.
+        static std::mutex mutex;
+        static std::map<TCodePage, bool> asciiSame;
+        const std::lock_guard lock(mutex);
+        const auto found = asciiSame.find(codePage);
+        if (found != asciiSame.end()) {
+            FAsciiSame = found->second;
+            return;
         }
+        for (char16_t unit = 0; unit < 0x80; ++unit) {
+            FAsciiSame = FAsciiSame && Unit(unit) == (1u << 16 | unit);
+        }
+        asciiSame[codePage] = FAsciiSame;
     }
 
     void Encode(std::u16string_view text, bool flush, std::string& out) override {
@@ -152,10 +203,10 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
                     if (unit < 0x80 && FAsciiSame) {
                         *target++ = static_cast<char>(unit);
                     } else {
-                        const TBytes& bytes = Unit(unit);
-                        target[0] = bytes.Bytes[0];
-                        if (bytes.Length > 1) target[1] = bytes.Bytes[1];
-                        target += bytes.Length;
+                        const std::uint32_t bytes = Unit(unit);
+                        target[0] = static_cast<char>(bytes);
+                        target[1] = static_cast<char>(bytes >> 8);
+                        target += bytes >> 16 & 3;
                     }
                 }
                 out.resize(static_cast<std::size_t>(target - out.data()));
@@ -178,26 +229,25 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
     }
 
   private:
-    struct TBytes {
-        std::uint8_t Length;
-        char Bytes[3];
-    };
-
     static bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
 
     void AppendExactly(std::u16string_view text, std::string& out) { FExact->Encode(text, true, out); }
 
-    const TBytes& Unit(char16_t unit) {
-        if (!FKnown.test(unit)) {
+    // The bytes of a unit: the first in bits 0-7, the second in bits 8-15,
+    // their number in bits 16-17.
+    std::uint32_t Unit(char16_t unit) {
+        std::uint32_t entry = FUnits.Get(unit);
+        if (entry == 0) {
             std::string bytes;
             AppendExactly(std::u16string_view(&unit, 1), bytes);
-            TBytes& entry = FUnits[unit];
             // An ANSI code page writes a character in at most two bytes.
-            entry.Length = static_cast<std::uint8_t>(std::min<std::size_t>(bytes.size(), 2));
-            std::copy_n(bytes.data(), entry.Length, entry.Bytes);
-            FKnown.set(unit);
+            const std::size_t length = std::min<std::size_t>(bytes.size(), 2);
+            entry = static_cast<std::uint32_t>(length) << 16;
+            for (std::size_t i = 0; i < length; ++i)
+                entry |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])) << (8 * i);
+            FUnits.Set(unit, entry);
         }
-        return FUnits[unit];
+        return entry & ~TSharedTable::kKnown;
     }
 
     void AppendPair(char16_t high, char16_t low, std::string& out) {
@@ -213,8 +263,7 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
     }
 
     std::unique_ptr<TCodePageEncoder> FExact;
-    std::unique_ptr<TBytes[]> FUnits;  // valid where FKnown says so
-    std::bitset<0x10000> FKnown;
+    TSharedTable& FUnits;
     std::map<char32_t, std::string> FPairs;
     char16_t FHighSurrogate = 0;
     bool FAsciiSame = true;  // seven-bit characters encode to themselves
@@ -226,8 +275,9 @@ std::unique_ptr<TCodePageDecoder> MakeCachedShiftJisDecoder(std::unique_ptr<TCod
     return std::make_unique<TCachedShiftJisDecoder>(std::move(exact));
 }
 
-std::unique_ptr<TCodePageEncoder> MakeCachedAnsiEncoder(std::unique_ptr<TCodePageEncoder> exact) {
-    return std::make_unique<TCachedAnsiEncoder>(std::move(exact));
+std::unique_ptr<TCodePageEncoder> MakeCachedAnsiEncoder(std::unique_ptr<TCodePageEncoder> exact,
+                                                        TCodePage codePage) {
+    return std::make_unique<TCachedAnsiEncoder>(std::move(exact), codePage);
 }
 
 }  // namespace quillmark

@@ -12,9 +12,10 @@ namespace quillmark {
 // Decodes 932 like `exact` (a decoder of 932 as CodePageIcu.cpp sets it up).
 std::unique_ptr<TCodePageDecoder> MakeCachedShiftJisDecoder(std::unique_ptr<TCodePageDecoder> exact);
 
-// Encodes like `exact`, an encoder of an ANSI code page: one that keeps no
-// state between characters, so each UTF-16 unit (or surrogate pair) can be
-// converted on its own.
-std::unique_ptr<TCodePageEncoder> MakeCachedAnsiEncoder(std::unique_ptr<TCodePageEncoder> exact);
+// Encodes like `exact`, an encoder of the ANSI code page `codePage`: one
+// that keeps no state between characters, so each UTF-16 unit (or surrogate
+// pair) can be converted on its own.
+std::unique_ptr<TCodePageEncoder> MakeCachedAnsiEncoder(std::unique_ptr<TCodePageEncoder> exact,
+                                                        TCodePage codePage);
 
 }  // namespace quillmark

@@ -268,7 +268,7 @@ std::unique_ptr<TCodePageDecoder> TCodePageDecoder::Create(TCodePage codePage) {
 
 std::unique_ptr<TCodePageEncoder> TCodePageEncoder::Create(TCodePage codePage) {
     auto exact = CreateExactEncoder(codePage);
-    if (exact && codePage != CP_UTF_8) return MakeCachedAnsiEncoder(std::move(exact));
+    if (exact && codePage != CP_UTF_8) return MakeCachedAnsiEncoder(std::move(exact), codePage);
     return exact;
 }
 

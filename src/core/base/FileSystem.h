@@ -34,7 +34,16 @@ int LastSystemError();
 // in one atomic rename. Without Commit() (an error, an exception, a cancel)
 // the temporary file is removed and the target stays exactly as it was.
 // A target that is a device or a pipe (/dev/stdout) is written directly.
-class TSafeFileWriter {
+// Where written bytes go: a file, or memory.
+class IByteSink {
+  public:
+    virtual void Write(std::string_view bytes) = 0;
+
+  protected:
+    ~IByteSink() = default;
+};
+
+class TSafeFileWriter final : public IByteSink {
   public:
     // Throws EFCreateError "ファイル "%s" を作成できません。%s" (full path,
     // system text) when the target cannot be created or replaced: missing
@@ -45,7 +54,7 @@ class TSafeFileWriter {
     TSafeFileWriter& operator=(const TSafeFileWriter&) = delete;
 
     // Throw EWriteError "ファイル "%s" に書き込めません。%s" on any failure.
-    void Write(std::string_view bytes);
+    void Write(std::string_view bytes) override;
     void Commit();
 
     // Mode bits of the file a commit creates (default: those of the file it

@@ -12,6 +12,9 @@ inline constexpr std::u16string_view BatchSaved = u"バッチファイルを保�
 inline constexpr std::u16string_view InvalidFileNameChars = u"ファイル名に無効な文字が含まれています";
 inline constexpr std::u16string_view NoVersionInfo = u"バージョン情報を取得できません";
 
+// A stream that ends before the bytes it promised.
+inline constexpr std::u16string_view StreamReadError = u"ストリームの読み込みエラー";
+
 // Patterns for Format: the full path of the file, then the system's text.
 inline constexpr std::u16string_view CreateErrorPattern = u"ファイル \"%s\" を作成できません。%s";
 inline constexpr std::u16string_view OpenErrorPattern = u"ファイル %s は開けません。 %s ";

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "base/Exception.h"
+#include "base/Messages.h"
 
 namespace quillmark {
 
@@ -11,7 +12,7 @@ void TStream::ReadBuffer(void* buffer, std::size_t count) {
     auto* out = static_cast<char*>(buffer);
     while (count > 0) {
         const std::size_t got = Read(out, count);
-        if (got == 0) throw EReadError(std::u16string_view(u"ストリームの読み込みエラー"));
+        if (got == 0) throw EReadError(messages::StreamReadError);
         out += got;
         count -= got;
     }

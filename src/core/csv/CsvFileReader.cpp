@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Exception.h"
+#include "base/Messages.h"
 #include "base/Stream.h"
 #include "base/Utf.h"
 #include "text/TextLoader.h"
@@ -81,7 +82,11 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, 
         std::uint64_t done = 0;
         bool first = true;
         for (;;) {
-            const std::size_t got = stream.Read(bytes.data(), bytes.size());
+            // Exactly the size the file had when opened: a file that shrinks
+            // while it is read is an error, what it grows by is not read.
+            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), size - done));
+            const std::size_t got = want == 0 ? 0 : stream.Read(bytes.data(), want);
+            if (got == 0 && done < size) throw EReadError(messages::StreamReadError);
             done += got;
             std::string_view piece(bytes.data(), got);
             if (first && piece.starts_with("\xEF\xBB\xBF")) piece.remove_prefix(3);
@@ -96,7 +101,8 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, 
     }
 
     TTextReader reader(stream, codePage,
-                       static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, kPieceBytes)));
+                       static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, kPieceBytes)),
+                       size);
     TCsvSplitter splitter(sink16);
     std::u16string piece;
     while (reader.Read(piece)) {

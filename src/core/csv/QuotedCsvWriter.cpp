@@ -32,7 +32,7 @@ TCodePage OutputCodePage(std::int32_t encoding) {
 }
 
 template <class TUnit>
-TQuotedCsvWriterOf<TUnit>::TQuotedCsvWriterOf(TSafeFileWriter& file, std::int32_t encoding,
+TQuotedCsvWriterOf<TUnit>::TQuotedCsvWriterOf(IByteSink& file, std::int32_t encoding,
                                               const TColumnSet& quoteColumns)
     : FFile(file), FQuoteColumns(quoteColumns) {
     FCodePage = OutputCodePage(encoding);
@@ -42,7 +42,6 @@ TQuotedCsvWriterOf<TUnit>::TQuotedCsvWriterOf(TSafeFileWriter& file, std::int32_
         if (FQuoted.size() <= static_cast<std::size_t>(column)) FQuoted.resize(column + 1);
         FQuoted[column] = true;
     }
-    FText.reserve(kPendingUnits + 1024);
 }
 
 template <class TUnit>
@@ -95,13 +94,6 @@ void TQuotedCsvWriterOf<TUnit>::EndRow() {
 }
 
 template <class TUnit>
-void TQuotedCsvWriterOf<TUnit>::WriteRow(const TCsvRow& row) requires std::is_same_v<TUnit, char16_t> {
-    for (std::size_t column = 0; column < row.size(); ++column)
-        WriteField(column, row[column]);
-    EndRow();
-}
-
-template <class TUnit>
 void TQuotedCsvWriterOf<TUnit>::Finish() {
     EncodePending(true);
 }
@@ -141,12 +133,18 @@ void TQuotedCsvWriterOf<TUnit>::EncodePending(bool last) {
 template class TQuotedCsvWriterOf<char16_t>;
 template class TQuotedCsvWriterOf<char>;
 
+void WriteRow(TQuotedCsvWriter& writer, const TCsvRow& row) {
+    for (std::size_t column = 0; column < row.size(); ++column)
+        writer.WriteField(column, row[column]);
+    writer.EndRow();
+}
+
 void WriteQuotedCsvFile(const std::u16string& target, const TCsvTable& table, std::int32_t encoding,
                         const TColumnSet& quoteColumns) {
     TSafeFileWriter file(target);
     TQuotedCsvWriter writer(file, encoding, quoteColumns);
     for (const TCsvRow& row : table)
-        writer.WriteRow(row);
+        WriteRow(writer, row);
     writer.Finish();
     file.Commit();
 }

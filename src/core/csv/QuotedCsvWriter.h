@@ -31,7 +31,7 @@ class TQuotedCsvWriterOf {
   public:
     using TView = std::basic_string_view<TUnit>;
 
-    TQuotedCsvWriterOf(TSafeFileWriter& file, std::int32_t encoding, const TColumnSet& quoteColumns);
+    TQuotedCsvWriterOf(IByteSink& file, std::int32_t encoding, const TColumnSet& quoteColumns);
 
     // Fields of a row must come in column order, starting at 0, then EndRow.
     void WriteField(std::size_t column, TView value);
@@ -41,7 +41,6 @@ class TQuotedCsvWriterOf {
     void AppendToField(TView units);
     void EndField();
     void EndRow();
-    void WriteRow(const TCsvRow& row) requires std::is_same_v<TUnit, char16_t>;
 
     // Writes out what is still buffered. Call once, after the last row.
     void Finish();
@@ -50,7 +49,7 @@ class TQuotedCsvWriterOf {
     bool IsQuoted(std::size_t column) const;
     void EncodePending(bool last);
 
-    TSafeFileWriter& FFile;
+    IByteSink& FFile;
     TCodePage FCodePage;
     std::unique_ptr<TCodePageEncoder> FEncoder;  // made at the first text; none for UTF-8 text to UTF-8
     const TColumnSet& FQuoteColumns;
@@ -63,6 +62,9 @@ class TQuotedCsvWriterOf {
 
 using TQuotedCsvWriter = TQuotedCsvWriterOf<char16_t>;
 using TUtf8QuotedCsvWriter = TQuotedCsvWriterOf<char>;
+
+// Writes the fields of a row, then ends it.
+void WriteRow(TQuotedCsvWriter& writer, const TCsvRow& row);
 
 extern template class TQuotedCsvWriterOf<char16_t>;
 extern template class TQuotedCsvWriterOf<char>;

@@ -108,7 +108,10 @@ std::string EncodeSettingsFile(std::u16string_view text, TSettingsFileEncoding e
 }
 
 TConvertInfo ReadSettingsFile(const std::u16string& path) {
-    const TIniFile ini = LoadSettingsFile(path).Ini;
+    return SettingsFromIni(LoadSettingsFile(path).Ini, path);
+}
+
+TConvertInfo SettingsFromIni(const TIniFile& ini, const std::u16string& path) {
     const TColumnSet columns = ParseQuoteColumns(ini.ReadString(kCsvSection, u"COL", u""));
     const std::int32_t encoding = ReadInteger(ini, kFileSection, u"ENCODING", kEncodingAnsi);
     std::u16string target = ini.ReadString(kFileSection, u"TARGET", u"");
@@ -116,13 +119,17 @@ TConvertInfo ReadSettingsFile(const std::u16string& path) {
     return TConvertInfo{std::move(source), std::move(target), encoding, columns, path};
 }
 
-void WriteSettingsFile(const TConvertInfo& info, const std::u16string& path) {
+void SettingsIntoIni(const TConvertInfo& info, TIniFile& ini) {
     const std::u16string columns = FormatQuoteColumns(info.QuoteColumns);
+    ini.WriteString(kFileSection, u"SOURCE", info.SourceFileName);
+    ini.WriteString(kFileSection, u"TARGET", info.TargetFileName);
+    ini.WriteString(kFileSection, u"ENCODING", IntToStr(info.Encoding));
+    ini.WriteString(kCsvSection, u"COL", columns);
+}
+
+void WriteSettingsFile(const TConvertInfo& info, const std::u16string& path) {
     TLoadedFile file = LoadSettingsFile(path);
-    file.Ini.WriteString(kFileSection, u"SOURCE", info.SourceFileName);
-    file.Ini.WriteString(kFileSection, u"TARGET", info.TargetFileName);
-    file.Ini.WriteString(kFileSection, u"ENCODING", IntToStr(info.Encoding));
-    file.Ini.WriteString(kCsvSection, u"COL", columns);
+    SettingsIntoIni(info, file.Ini);
 
     TSafeFileWriter writer(path);
     writer.Write(EncodeSettingsFile(file.Ini.Format(), file.Encoding));

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "settings/ConvertInfo.h"
+#include "settings/IniFile.h"
 
 // Settings files (".QMK", also ".INI"): an INI text with the source, target
 // and encoding in section FILE and the quote-column list in section CSV.
@@ -36,6 +37,11 @@ TConvertInfo ReadSettingsFile(const std::u16string& path);
 // failure it stays as it was. Throws EFOpenError, EFCreateError or
 // EWriteError with their messages.
 void WriteSettingsFile(const TConvertInfo& info, const std::u16string& path);
+
+// The record an INI text holds (what ReadSettingsFile gives after loading),
+// and the record laid into an INI text (what WriteSettingsFile writes).
+TConvertInfo SettingsFromIni(const TIniFile& ini, const std::u16string& path);
+void SettingsIntoIni(const TConvertInfo& info, TIniFile& ini);
 
 // True when the extension, upper-cased, is ".QMK" or ".INI". Throws
 // EArgumentException "ファイル名に無効な文字が含まれています" for a path

@@ -1,5 +1,9 @@
 #include "text/TextReader.h"
 
+#include <algorithm>
+
+#include "base/Exception.h"
+#include "base/Messages.h"
 #include "text/JisFix.h"
 #include "text/TextLoader.h"
 #include "text/UnicodeDecode.h"
@@ -35,15 +39,15 @@ bool IsUnicodeUnits(TCodePage codePage) {
 
 }  // namespace
 
-TTextReader::TTextReader(TStream& stream, TCodePage codePage, std::size_t pieceBytes)
-    : FStream(stream), FCodePage(codePage), FPieceBytes(pieceBytes < 4 ? 4 : pieceBytes) {
+TTextReader::TTextReader(TStream& stream, TCodePage codePage, std::size_t pieceBytes, std::uint64_t length)
+    : FStream(stream), FCodePage(codePage), FPieceBytes(pieceBytes < 4 ? 4 : pieceBytes), FLength(length) {
     if (!IsUnicodeUnits(codePage)) FDecoder = TCodePageDecoder::Create(codePage);
 }
 
 TTextReader::~TTextReader() = default;
 
 bool TTextReader::Fill() {
-    FBytes.resize(FPieceBytes);
+    FBytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(FPieceBytes, FLength - FBytesRead)));
     std::size_t got = 0;
     // The first piece holds at least a whole byte-order mark when the
     // stream has one.
@@ -55,6 +59,8 @@ bool TTextReader::Fill() {
     }
     FBytes.resize(got);
     FBytesRead += got;
+    if (got == 0 && FLength != UINT64_MAX && FBytesRead < FLength)
+        throw EReadError(messages::StreamReadError);
     return got > 0;
 }
 

@@ -14,8 +14,11 @@ namespace quillmark {
 // Memory stays bounded by the piece size, whatever the size of the stream.
 class TTextReader {
   public:
-    // Reads from the stream's current position to its end.
-    TTextReader(TStream& stream, TCodePage codePage, std::size_t pieceBytes = std::size_t{1} << 20);
+    // Reads `length` bytes from the stream's current position (by default
+    // all there are). A stream that ends before `length` bytes throws
+    // EReadError, as a file that shrinks while it is read does.
+    TTextReader(TStream& stream, TCodePage codePage, std::size_t pieceBytes = std::size_t{1} << 20,
+                std::uint64_t length = UINT64_MAX);
     ~TTextReader();
     TTextReader(const TTextReader&) = delete;
     TTextReader& operator=(const TTextReader&) = delete;
@@ -38,6 +41,7 @@ class TTextReader {
     std::unique_ptr<TCodePageDecoder> FDecoder;
     std::string FBytes;
     std::string FCarry;  // bytes of an incomplete UTF-16 or UTF-32 unit
+    std::uint64_t FLength;
     std::uint64_t FBytesRead = 0;
     bool FStarted = false;
     bool FDone = false;
