@@ -1,0 +1,73 @@
+// Preloaded into a program under test (LD_PRELOAD) to make the file system
+// fail on cue:
+//   QUILLMARK_FAIL_WRITE_AFTER=N   writes to regular files fail with ENOSPC
+//                                  once N bytes have been written to them
+//   QUILLMARK_SHRINK=PATH:N        PATH is cut to N bytes as soon as N bytes
+//                                  of it have been read
+#include <dlfcn.h>
+#include <errno.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+namespace {
+
+using TWrite = ssize_t (*)(int, const void*, size_t);
+using TRead = ssize_t (*)(int, void*, size_t);
+
+bool IsRegular(int fd) {
+    struct stat status;
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
+}
+
+std::string PathOf(int fd) {
+    char link[64], path[4096];
+    std::snprintf(link, sizeof link, "/proc/self/fd/%d", fd);
+    const ssize_t length = readlink(link, path, sizeof path - 1);
+    return length < 0 ? std::string() : std::string(path, static_cast<size_t>(length));
+}
+
+long long gWritten = 0;
+long long gRead = 0;
+bool gShrunk = false;
+
+}  // namespace
+
+extern "C" ssize_t write(int fd, const void* buffer, size_t count) {
+    static const auto real = reinterpret_cast<TWrite>(dlsym(RTLD_NEXT, "write"));
+    static const char* limitText = std::getenv("QUILLMARK_FAIL_WRITE_AFTER");
+    if (limitText != nullptr && IsRegular(fd)) {
+        const long long limit = std::atoll(limitText);
+        if (gWritten >= limit) {
+            errno = ENOSPC;
+            return -1;
+        }
+        if (gWritten + static_cast<long long>(count) > limit) count = static_cast<size_t>(limit - gWritten);
+        const ssize_t written = real(fd, buffer, count);
+        if (written > 0) gWritten += written;
+        return written;
+    }
+    return real(fd, buffer, count);
+}
+
+extern "C" ssize_t read(int fd, void* buffer, size_t count) {
+    static const auto real = reinterpret_cast<TRead>(dlsym(RTLD_NEXT, "read"));
+    static const char* shrink = std::getenv("QUILLMARK_SHRINK");
+    const ssize_t got = real(fd, buffer, count);
+    if (shrink != nullptr && !gShrunk && got > 0) {
+        const char* colon = std::strrchr(shrink, ':');
+        const std::string path(shrink, colon ? static_cast<size_t>(colon - shrink) : std::strlen(shrink));
+        if (colon != nullptr && PathOf(fd) == path) {
+            gRead += got;
+            const long long at = std::atoll(colon + 1);
+            if (gRead >= at) {
+                truncate(path.c_str(), at);
+                gShrunk = true;
+            }
+        }
+    }
+    return got;
+}
