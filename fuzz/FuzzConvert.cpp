@@ -1,0 +1,120 @@
+// The conversion in memory: read a random file (any encoding), quote a
+// random set of columns, write in both encodings. The quoted writer must
+// give what a deliberately simple writer gives, and the streamed pipeline
+// (in pieces, UTF-16 and UTF-8) what the whole-table writer gives.
+#include <set>
+
+#include "FuzzInput.h"
+#include "base/CodePage.h"
+#include "base/Stream.h"
+#include "csv/Csv.h"
+#include "csv/QuotedCsvSink.h"
+#include "csv/QuotedCsvWriter.h"
+#include "text/TextLoader.h"
+#include "text/TextReader.h"
+#include "text/Utf8Cleaner.h"
+
+using namespace quillmark;
+
+namespace {
+
+class TStringSink final : public IByteSink {
+  public:
+    void Write(std::string_view bytes) override { Bytes.append(bytes); }
+    std::string Bytes;
+};
+
+// The target as plainly as it can be said.
+std::string SimpleWriter(const TCsvTable& table, const TColumnSet& quote, std::int32_t encoding) {
+    std::u16string text;
+    for (const TCsvRow& row : table) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            if (column > 0) text += u",";
+            if (column <= INT32_MAX && quote.contains(static_cast<std::int32_t>(column))) {
+                text += u"\"";
+                for (const char16_t unit : row[column])
+                    text += unit == u'"' ? u"\"\"" : std::u16string(1, unit);
+                text += u"\"";
+            } else {
+                text += row[column];
+            }
+        }
+        text += u"\r\n";
+    }
+    return *WideCharToMultiByte(encoding == 0 ? GetACP() : CP_UTF_8, text);
+}
+
+std::string WholeTable(const TCsvTable& table, const TColumnSet& quote, std::int32_t encoding) {
+    TStringSink sink;
+    TQuotedCsvWriter writer(sink, encoding, quote);
+    for (const TCsvRow& row : table)
+        WriteRow(writer, row);
+    writer.Finish();
+    return sink.Bytes;
+}
+
+std::string Streamed(const std::string& bytes, TCodePage codePage, const TColumnSet& quote,
+                     std::int32_t encoding, std::size_t width, std::size_t piece) {
+    TStringSink out;
+    if (codePage == CP_UTF_8) {
+        TUtf8QuotedCsvWriter writer(out, encoding, quote);
+        TUtf8QuotedCsvSink sink(writer, width);
+        TUtf8CsvSplitter splitter(sink);
+        TUtf8Cleaner cleaner;
+        std::string_view rest(bytes);
+        if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
+        std::string clean;
+        for (std::size_t at = 0; at < rest.size(); at += piece) {
+            clean.clear();
+            cleaner.Clean(rest.substr(at, piece), false, clean);
+            splitter.Feed(clean);
+        }
+        clean.clear();
+        cleaner.Clean({}, true, clean);
+        splitter.Feed(clean);
+        sink.Finish();
+        writer.Finish();
+    } else {
+        TQuotedCsvWriter writer(out, encoding, quote);
+        TQuotedCsvSink sink(writer, width);
+        TCsvSplitter splitter(sink);
+        TMemoryStream stream(bytes);
+        TTextReader reader(stream, codePage, piece, bytes.size());
+        std::u16string text;
+        while (reader.Read(text))
+            splitter.Feed(text);
+        sink.Finish();
+        writer.Finish();
+    }
+    return out.Bytes;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    static const bool initialised = [] {
+        setenv("LC_ALL", "ja_JP.UTF-8", 1);  // ANSI is 932
+        return true;
+    }();
+    (void)initialised;
+    fuzz::TInput input(data, size);
+    TColumnSet quote;
+    for (std::uint8_t bits = input.Byte(), column = 0; column < 8; ++column)
+        if (bits & (1 << column)) quote.insert(column);
+    if (input.Byte() & 1) quote.insert(-1);
+    const std::size_t piece = 1 + input.Byte() % 32;
+    const std::string bytes(input.Rest());
+
+    TMemoryStream stream(bytes);
+    const TCodePage codePage = DetectStreamCodePage(stream);
+    TCsv csv;
+    csv.LoadFromText(BytesToText(bytes, codePage));
+    const TCsvTable table = csv.GetTable();
+    for (const std::int32_t encoding : {0, 1}) {
+        const std::string expected = WholeTable(table, quote, encoding);
+        fuzz::Check(expected == SimpleWriter(table, quote, encoding), "writer differs from the simple one");
+        fuzz::Check(expected == Streamed(bytes, codePage, quote, encoding, csv.ColCount(), piece),
+                    "streamed conversion differs");
+    }
+    return 0;
+}
