@@ -35,9 +35,16 @@ TProgramResult RunProgram(const std::filesystem::path& program, const std::vecto
         argv.push_back(argument.data());
     argv.push_back(nullptr);
 
+    // The given entries replace those of the same name.
+    auto given = [&environment](std::string_view entry) {
+        const std::string_view name = entry.substr(0, entry.find('=') + 1);
+        for (const std::string& added : environment)
+            if (std::string_view(added).starts_with(name)) return true;
+        return false;
+    };
     std::vector<std::string> envStorage;
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (!IsLocaleVariable(*entry)) envStorage.emplace_back(*entry);
+        if (!IsLocaleVariable(*entry) && !given(*entry)) envStorage.emplace_back(*entry);
     }
     envStorage.insert(envStorage.end(), environment.begin(), environment.end());
     std::vector<char*> envp;

@@ -13,7 +13,8 @@ struct TProgramResult {
 };
 
 // Runs a program to its end in `folder`, with `environment` ("NAME=value"
-// entries) added to a cleaned copy of this process's environment.
+// entries) added to a cleaned copy of this process's environment, replacing
+// entries of the same name.
 TProgramResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                           const std::filesystem::path& folder,
                           const std::vector<std::string>& environment = {});
