@@ -9,7 +9,7 @@ class QWidget;
 // The file dialogs of the window, behind an interface a test can answer.
 namespace quillmark {
 
-struct TFileDialogSpec {
+struct TFileDialogSetup {
     QString Title;          // empty: the platform's default title
     QStringList Filters;    // "設定ファイル(*.QMK *.qmk)", ...
     QString DefaultSuffix;  // appended to a name typed without extension
@@ -21,17 +21,17 @@ class IDialogs {
   public:
     virtual ~IDialogs() = default;
     // The chosen existing file, or nothing when the user cancelled.
-    virtual std::optional<QString> OpenFile(QWidget* parent, const TFileDialogSpec& spec) = 0;
+    virtual std::optional<QString> OpenFile(QWidget* parent, const TFileDialogSetup& setup) = 0;
     // The chosen file name (the user agreed to replace an existing file),
     // or nothing when the user cancelled.
-    virtual std::optional<QString> SaveFile(QWidget* parent, const TFileDialogSpec& spec) = 0;
+    virtual std::optional<QString> SaveFile(QWidget* parent, const TFileDialogSetup& setup) = 0;
 };
 
 // The real dialogs. Each remembers the last folder and name chosen in it.
 class TQtDialogs final : public IDialogs {
   public:
-    std::optional<QString> OpenFile(QWidget* parent, const TFileDialogSpec& spec) override;
-    std::optional<QString> SaveFile(QWidget* parent, const TFileDialogSpec& spec) override;
+    std::optional<QString> OpenFile(QWidget* parent, const TFileDialogSetup& setup) override;
+    std::optional<QString> SaveFile(QWidget* parent, const TFileDialogSetup& setup) override;
 };
 
 }  // namespace quillmark

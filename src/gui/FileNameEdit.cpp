@@ -27,10 +27,10 @@ QString FirstLocalFile(const QMimeData* data) {
 
 }  // namespace
 
-TFileNameEdit::TFileNameEdit(IDialogs& dialogs, TFileDialogSpec spec, QWidget* parent)
+TFileNameEdit::TFileNameEdit(IDialogs& dialogs, TFileDialogSetup setup, QWidget* parent)
     : QWidget(parent),
       FDialogs(dialogs),
-      FSpec(std::move(spec)),
+      FSetup(std::move(setup)),
       FEdit(new QLineEdit(this)),
       FButton(new QToolButton(this)) {
     auto* layout = new QHBoxLayout(this);
@@ -39,7 +39,7 @@ TFileNameEdit::TFileNameEdit(IDialogs& dialogs, TFileDialogSpec spec, QWidget* p
     layout->addWidget(FEdit);
     layout->addWidget(FButton);
     FButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
-    FButton->setToolTip(FSpec.Title);
+    FButton->setToolTip(FSetup.Title);
     FButton->setFocusPolicy(Qt::NoFocus);
     setFocusProxy(FEdit);
     // Files dropped on the line edit come here instead of being pasted as URLs.
@@ -58,13 +58,13 @@ void TFileNameEdit::setText(const QString& text) {
 }
 
 void TFileNameEdit::Browse() {
-    TFileDialogSpec spec = FSpec;
+    TFileDialogSetup setup = FSetup;
     const QFileInfo current(FEdit->text());
     if (!FEdit->text().isEmpty()) {
-        spec.Folder = current.absolutePath();
-        spec.FileName = current.fileName();
+        setup.Folder = current.absolutePath();
+        setup.FileName = current.fileName();
     }
-    const std::optional<QString> chosen = FDialogs.OpenFile(window(), spec);
+    const std::optional<QString> chosen = FDialogs.OpenFile(window(), setup);
     if (chosen) {
         FEdit->setText(*chosen);
         emit AfterDialog(*chosen, true);

@@ -17,7 +17,7 @@ class TFileNameEdit : public QWidget {
     Q_OBJECT
 
   public:
-    TFileNameEdit(IDialogs& dialogs, TFileDialogSpec spec, QWidget* parent = nullptr);
+    TFileNameEdit(IDialogs& dialogs, TFileDialogSetup setup, QWidget* parent = nullptr);
 
     QString text() const;
     void setText(const QString& text);
@@ -39,7 +39,7 @@ class TFileNameEdit : public QWidget {
 
   private:
     IDialogs& FDialogs;
-    TFileDialogSpec FSpec;
+    TFileDialogSetup FSetup;
     QLineEdit* FEdit;
     QToolButton* FButton;
 };

@@ -185,11 +185,11 @@ void TFormMain::BuildWidgets() {
     FPanelMain->setObjectName("PanelMain");
     auto* panelLayout = new QVBoxLayout(FPanelMain);
 
-    const TFileDialogSpec csvDialog{
+    const TFileDialogSetup csvDialog{
         {}, {QStringLiteral("CSVファイル(*.csv *.CSV)")}, QStringLiteral("csv"), {}, {}};
-    TFileDialogSpec sourceDialog = csvDialog;
+    TFileDialogSetup sourceDialog = csvDialog;
     sourceDialog.Title = QStringLiteral("変換元CSVファイル");
-    TFileDialogSpec targetDialog = csvDialog;
+    TFileDialogSetup targetDialog = csvDialog;
     targetDialog.Title = QStringLiteral("変換先CSVファイル");
 
     FEditSourceFile = new TFileNameEdit(FDialogs, sourceDialog, FPanelMain);
@@ -318,7 +318,7 @@ void TFormMain::ReportProgress(std::uint64_t done, std::uint64_t total) {
     if (FCancellable && FCancelRequested) throw EAbort();
 }
 
-TFileDialogSpec TFormMain::SettingsDialogSpec() const {
+TFileDialogSetup TFormMain::SettingsDialogSetup() const {
     return {{},
             {QStringLiteral("設定ファイル(*.QMK *.qmk)"), QStringLiteral("設定ファイル(*.INI *.ini)"),
              QStringLiteral("すべてのファイル(*)")},
@@ -361,14 +361,14 @@ void TFormMain::ActionFileNewExecute() {
 }
 
 void TFormMain::ActionOpenFromIniExecute() {
-    const std::optional<QString> file = FDialogs.OpenFile(this, SettingsDialogSpec());
+    const std::optional<QString> file = FDialogs.OpenFile(this, SettingsDialogSetup());
     if (!file) return;
     FModel.OpenFromIni(FromQString(*file));
     ShowModel();
 }
 
 void TFormMain::ActionSaveToIniExecute() {
-    const std::optional<QString> file = FDialogs.SaveFile(this, SettingsDialogSpec());
+    const std::optional<QString> file = FDialogs.SaveFile(this, SettingsDialogSetup());
     if (file) FModel.SaveToIni(FromQString(*file));
 }
 
@@ -380,13 +380,13 @@ void TFormMain::ActionSaveToCsvExecute() {
 
 void TFormMain::ActionSaveToBatExecute() {
     static QString lastChosen;
-    TFileDialogSpec spec{{},
-                         {QStringLiteral("バッチファイル(*.BAT *.bat)"),
-                          QStringLiteral("シェルスクリプト(*.sh)"), QStringLiteral("すべてのファイル(*)")},
-                         QStringLiteral("BAT"),
-                         {},
-                         lastChosen};
-    const std::optional<QString> file = FDialogs.SaveFile(this, spec);
+    TFileDialogSetup setup{{},
+                           {QStringLiteral("バッチファイル(*.BAT *.bat)"),
+                            QStringLiteral("シェルスクリプト(*.sh)"), QStringLiteral("すべてのファイル(*)")},
+                           QStringLiteral("BAT"),
+                           {},
+                           lastChosen};
+    const std::optional<QString> file = FDialogs.SaveFile(this, setup);
     if (!file) return;
     lastChosen = *file;
     FModel.SaveToBat(FromQString(*file), FromQString(QCoreApplication::applicationFilePath()));

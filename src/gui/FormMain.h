@@ -80,7 +80,7 @@ class TFormMain : public QMainWindow {
     void ShowModel();
     void SetBusy(bool busy);
     void ReportProgress(std::uint64_t done, std::uint64_t total);
-    TFileDialogSpec SettingsDialogSpec() const;
+    TFileDialogSetup SettingsDialogSetup() const;
 
     std::unique_ptr<TWindowUserInterface> FUi;
     IDialogs& FDialogs;

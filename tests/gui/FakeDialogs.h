@@ -10,15 +10,19 @@ namespace quillmark::test {
 // the user cancelled) and records what each was asked.
 class TFakeDialogs final : public IDialogs {
   public:
-    std::optional<QString> OpenFile(QWidget*, const TFileDialogSpec& spec) override { return Answer(spec); }
-    std::optional<QString> SaveFile(QWidget*, const TFileDialogSpec& spec) override { return Answer(spec); }
+    std::optional<QString> OpenFile(QWidget*, const TFileDialogSetup& setup) override {
+        return Answer(setup);
+    }
+    std::optional<QString> SaveFile(QWidget*, const TFileDialogSetup& setup) override {
+        return Answer(setup);
+    }
 
     std::deque<QString> Answers;
-    std::vector<TFileDialogSpec> Asked;
+    std::vector<TFileDialogSetup> Asked;
 
   private:
-    std::optional<QString> Answer(const TFileDialogSpec& spec) {
-        Asked.push_back(spec);
+    std::optional<QString> Answer(const TFileDialogSetup& setup) {
+        Asked.push_back(setup);
         if (Answers.empty()) return std::nullopt;
         const QString answer = Answers.front();
         Answers.pop_front();
