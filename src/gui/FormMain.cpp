@@ -379,16 +379,15 @@ void TFormMain::ActionSaveToCsvExecute() {
 }
 
 void TFormMain::ActionSaveToBatExecute() {
-    static QString lastChosen;
     TFileDialogSetup setup{{},
                            {QStringLiteral("バッチファイル(*.BAT *.bat)"),
                             QStringLiteral("シェルスクリプト(*.sh)"), QStringLiteral("すべてのファイル(*)")},
                            QStringLiteral("BAT"),
                            {},
-                           lastChosen};
+                           FLastBatchFile};
     const std::optional<QString> file = FDialogs.SaveFile(this, setup);
     if (!file) return;
-    lastChosen = *file;
+    FLastBatchFile = *file;
     FModel.SaveToBat(FromQString(*file), FromQString(QCoreApplication::applicationFilePath()));
 }
 

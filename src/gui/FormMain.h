@@ -86,6 +86,7 @@ class TFormMain : public QMainWindow {
     IDialogs& FDialogs;
     TFormMainModel FModel;
     TArguments FArguments;
+    QString FLastBatchFile;  // the batch dialog offers the name chosen last
     bool FFirstIdleDone = false;
     bool FAutoRunFailed = false;
     bool FShowingModel = false;

@@ -67,6 +67,8 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, 
     const std::uint64_t size = stream.Size();
     const TCodePage codePage = DetectStreamCodePage(stream);
     stream.Seek(0);
+    // A small file needs no large buffer: filling one costs more than its reading.
+    const auto pieceBytes = static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, kPieceBytes));
     auto report = [&](std::uint64_t done) {
         if (progress) progress(pass * size + std::min(done, size), passes * size);
     };
@@ -75,9 +77,7 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, 
         // UTF-8 stays UTF-8: checked, mended where ill-formed, split as bytes.
         TUtf8CsvSplitter splitter(*sink8);
         TUtf8Cleaner cleaner(!exact);
-        // A small file needs no large buffer: filling one costs more than its reading.
-        std::string bytes(static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, kPieceBytes)),
-                          '\0');
+        std::string bytes(pieceBytes, '\0');
         std::string clean;
         std::uint64_t done = 0;
         bool first = true;
@@ -100,9 +100,7 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, 
         return;
     }
 
-    TTextReader reader(stream, codePage,
-                       static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, kPieceBytes)),
-                       size);
+    TTextReader reader(stream, codePage, pieceBytes, size);
     TCsvSplitter splitter(sink16);
     std::u16string piece;
     while (reader.Read(piece)) {
