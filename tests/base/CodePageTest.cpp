@@ -1,5 +1,6 @@
 #include "base/CodePage.h"
 #include "base/CodePageIcu.h"
+#include "base/Utf.h"
 
 #include <gtest/gtest.h>
 
@@ -159,14 +160,18 @@ TEST(CodePageCacheTest, ShiftJisDecodesEveryByteAndPairAsTheExactDecoder) {
             fastDecoder->Decode(bytes, true, fast);
             exactDecoder->Decode(bytes, true, exact);
             ASSERT_EQ(fast, exact) << std::hex << first << " " << second;
+            std::string fast8;
+            fastDecoder->DecodeUtf8(bytes, true, fast8);
+            ASSERT_EQ(fast8, Utf16ToUtf8(exact)) << std::hex << first << " " << second;
         }
     }
 }
 
 TEST(CodePageCacheTest, RandomBytesInRandomPiecesDecodeAsTheExactDecoder) {
     std::mt19937 random(5);
-    const std::string tokens[] = {"a",    "\x82\xA0", "\x81", "\x81 ",    "\x85\x40", "\xFD", "\x80",
-                                  "\xA0", "\x1A",     "\xB1", "\xED\x40", "\xFC\xFC", "\xFC"};
+    const std::string tokens[] = {"a",        "\x82\xA0", "\x81", "\x81 ",         "\x85\x40",
+                                  "\xFD",     "\x80",     "\xA0", "\x1A",          "\xB1",
+                                  "\xED\x40", "\xFC\xFC", "\xFC", "seven-bit text"};
     for (int round = 0; round < 500; ++round) {
         std::string bytes;
         for (int i = random() % 20; i > 0; --i)
@@ -182,6 +187,13 @@ TEST(CodePageCacheTest, RandomBytesInRandomPiecesDecodeAsTheExactDecoder) {
         }
         if (bytes.empty()) decoder->Decode({}, true, fast);
         ASSERT_EQ(fast, exact);
+        // The same text in UTF-8, through the same pieces.
+        const auto decoder8 = TCodePageDecoder::Create(932);
+        std::string fast8;
+        for (std::size_t at = 0, size = 1 + round % 9; at < bytes.size(); at += size)
+            decoder8->DecodeUtf8(std::string_view(bytes).substr(at, size), at + size >= bytes.size(), fast8);
+        if (bytes.empty()) decoder8->DecodeUtf8({}, true, fast8);
+        ASSERT_EQ(fast8, Utf16ToUtf8(exact));
     }
 }
 
@@ -202,6 +214,18 @@ TEST(CodePageCacheTest, EveryAnsiCodePageEncodesAsTheExactEncoder) {
             for (std::size_t at = 0; at < text.size(); at += 3)
                 encoder->Encode(std::u16string_view(text).substr(at, 3), at + 3 >= text.size(), fast);
             ASSERT_TRUE(fast == exact) << codePage;
+        }
+        // UTF-8 text, well formed or not, cut anywhere: as its UTF-16 reading.
+        const std::string utf8 =
+            Utf16ToUtf8(every) + "\xF0\x9F\x98\x80\xC2\x80 \xED\xA0\x80\xE3\x81\xFF\xF4\x90\x80\x80";
+        std::string exact;
+        CreateExactEncoder(codePage)->Encode(Utf8ToUtf16(utf8), true, exact);
+        for (const std::size_t size : {std::size_t{3}, std::size_t{7}, utf8.size()}) {
+            const auto encoder = TCodePageEncoder::Create(codePage);
+            std::string fast;
+            for (std::size_t at = 0; at < utf8.size(); at += size)
+                encoder->EncodeUtf8(std::string_view(utf8).substr(at, size), at + size >= utf8.size(), fast);
+            ASSERT_TRUE(fast == exact) << codePage << " in pieces of " << size;
         }
     }
 }

@@ -55,6 +55,41 @@ TEST(Utf8CleanerTest, PiecesOfAnySizeGiveTheDecodedText) {
     }
 }
 
+// Long texts are checked 32 bytes at a time where the processor can: a flaw
+// must be found at every place in a block and across two blocks.
+TEST(Utf8CleanerTest, AFlawAnywhereInALongTextIsFound) {
+    const std::vector<std::string> good = {"a",
+                                           ",",
+                                           "\xE3\x81\x82",
+                                           "\xF0\x9F\x98\x80",
+                                           "\xC2\x81",
+                                           "\xDF\xBF",
+                                           "\xED\x9F\xBF",
+                                           "\xEE\x80\x80",
+                                           "\xF4\x8F\xBF\xBF",
+                                           "\xE0\xA0\x80"};
+    const std::vector<std::string> flaws = {
+        "\xC2\x80",         "\xE3\x81",         "\x80",         "\xFF",
+        "\xC0\xAF",         "\xED\xA0\x80",     "\xE0\x9F\xBF", "\xF4\x90\x80\x80",
+        "\xF0\x8F\xBF\xBF", "\xF5\x80\x80\x80", "\xC1\xBF",     "\xE3"};
+    std::mt19937 random(77);
+    std::string text;
+    while (text.size() < 200)
+        text += good[random() % good.size()];
+    EXPECT_TRUE(IsCleanUtf8(text));
+    for (const std::string& flaw : flaws) {
+        for (std::size_t at = 0; at <= text.size(); ++at) {
+            // Only between whole characters.
+            if (at < text.size() && (static_cast<std::uint8_t>(text[at]) & 0xC0) == 0x80) continue;
+            const std::string bytes = text.substr(0, at) + flaw + text.substr(at);
+            ASSERT_FALSE(IsCleanUtf8(bytes)) << test::Escape(bytes);
+            TUtf8Cleaner cleaner;
+            ASSERT_EQ(test::Escape(std::string(cleaner.Clean(bytes, true))), test::Escape(Expected(bytes)))
+                << test::Escape(bytes);
+        }
+    }
+}
+
 TEST(Utf8CleanerTest, StructureOnlyDropsJustU0080) {
     const std::string bytes = "a\xC2\x80\xE3\xC2\x80\x81\xC2\xC2\x80\xFF\xC2";
     for (std::size_t size = 1; size <= bytes.size(); ++size) {

@@ -61,6 +61,13 @@ class TCodePageDecoder {
     static std::unique_ptr<TCodePageDecoder> Create(TCodePage codePage);
     // Appends the decoded text to `out`. `flush` marks the last piece.
     virtual void Decode(std::string_view bytes, bool flush, std::u16string& out) = 0;
+    // The same text appended as UTF-8; an unpaired surrogate (which only
+    // UTF-16 and UTF-32 sources can hold) becomes U+FFFD.
+    virtual void DecodeUtf8(std::string_view bytes, bool flush, std::string& out);
+
+  private:
+    std::u16string FWide;
+    char16_t FHighSurrogate = 0;  // the first half of a pair cut by the end of a piece
 };
 
 // Encodes into a code page piece by piece; a surrogate pair cut by the end
@@ -73,6 +80,20 @@ class TCodePageEncoder {
     static std::unique_ptr<TCodePageEncoder> Create(TCodePage codePage);
     // Appends the encoded bytes to `out`. `flush` marks the last piece.
     virtual void Encode(std::u16string_view text, bool flush, std::string& out) = 0;
+    // The same for text in UTF-8, read as Utf8ToUtf16 reads it; a character
+    // cut by the end of one piece is completed by the next.
+    virtual void EncodeUtf8(std::string_view text, bool flush, std::string& out);
+
+  protected:
+    // What EncodeUtf8 does, through Encode.
+    void EncodeUtf8Widened(std::string_view text, bool flush, std::string& out);
+    // EncodeUtf8Widened holds the start of a character back.
+    bool HoldsUtf8() const { return !FCarry.empty(); }
+
+  private:
+    std::string FCarry;  // the start of a character cut by the end of a piece
+    std::string FJoined;
+    std::u16string FWide;
 };
 
 }  // namespace quillmark

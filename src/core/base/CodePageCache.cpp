@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <cstring>
 #include <map>
 #include <mutex>
 #include <vector>
+
+#include "base/Utf.h"
 
 namespace quillmark {
 
@@ -56,6 +59,42 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
     }
 
     void Decode(std::string_view bytes, bool flush, std::u16string& out) override {
+        DecodeInto(bytes, flush, out);
+    }
+    void DecodeUtf8(std::string_view bytes, bool flush, std::string& out) override {
+        DecodeInto(bytes, flush, out);
+    }
+
+  private:
+    using TSingles = std::array<char16_t, 0x100>;
+
+    static char16_t* Put(char16_t unit, char16_t* at) {
+        *at = unit;
+        return at + 1;
+    }
+    // Shift_JIS decodes to the BMP only: at most three bytes a character.
+    static char* Put(char16_t unit, char* at) {
+        if (unit < 0x80) {
+            *at = static_cast<char>(unit);
+            return at + 1;
+        }
+        if (unit < 0x800) {
+            at[0] = static_cast<char>(0xC0 | unit >> 6);
+            at[1] = static_cast<char>(0x80 | (unit & 0x3F));
+            return at + 2;
+        }
+        at[0] = static_cast<char>(0xE0 | unit >> 12);
+        at[1] = static_cast<char>(0x80 | (unit >> 6 & 0x3F));
+        at[2] = static_cast<char>(0x80 | (unit & 0x3F));
+        return at + 3;
+    }
+    static void Append(std::u16string_view text, std::u16string& out) { out += text; }
+    static void Append(std::u16string_view text, std::string& out) { AppendUtf16AsUtf8(text, out); }
+
+    template <class TString>
+    void DecodeInto(std::string_view bytes, bool flush, TString& out) {
+        using TChar = typename TString::value_type;
+        constexpr std::size_t kMostPerByte = sizeof(TChar) == 2 ? 1 : 3;
         if (FHasLead) {
             // The lead byte held back from the previous piece, with its trail.
             if (bytes.empty()) {
@@ -66,7 +105,8 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
             FHasLead = false;
             const char pair[2] = {static_cast<char>(FLead), bytes.front()};
             if (IsTrail932(static_cast<std::uint8_t>(bytes.front()))) {
-                out.push_back(Pair(FLead, static_cast<std::uint8_t>(bytes.front())));
+                const char16_t unit = Pair(FLead, static_cast<std::uint8_t>(bytes.front()));
+                Append(std::u16string_view(&unit, 1), out);
                 bytes.remove_prefix(1);
             } else {
                 DecodeRest(std::string_view(pair, 1), out);
@@ -75,16 +115,29 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
         const std::size_t size = bytes.size();
         const std::size_t start = out.size();
-        out.resize(start + size);
-        char16_t* target = out.data() + start;
+        out.resize(start + kMostPerByte * size);
+        TChar* target = out.data() + start;
         std::size_t i = 0;
         while (i < size) {
+            // Seven-bit text, eight bytes at a time.
+            if (FAsciiSame) {
+                while (i + 8 <= size) {
+                    std::uint64_t word;
+                    std::memcpy(&word, data + i, 8);
+                    if ((word & 0x8080808080808080u) != 0) break;
+                    for (int k = 0; k < 8; ++k)
+                        target[k] = static_cast<TChar>(data[i + k]);
+                    target += 8;
+                    i += 8;
+                }
+                if (i == size) break;
+            }
             const std::uint8_t byte = data[i];
             if (byte < 0x80 && FAsciiSame) {
-                *target++ = byte;
+                *target++ = static_cast<TChar>(byte);
                 ++i;
             } else if (!IsLead932(byte)) {
-                *target++ = FSingles[byte];
+                target = Put(FSingles[byte], target);
                 ++i;
             } else if (i + 1 == size) {
                 if (flush) {
@@ -96,20 +149,17 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
                 FHasLead = true;
                 ++i;
             } else if (IsTrail932(data[i + 1])) {
-                *target++ = Pair(byte, data[i + 1]);
+                target = Put(Pair(byte, data[i + 1]), target);
                 i += 2;
             } else {
                 // A lead byte without its trail: the exact decoder gives the
                 // default character, then reads the next byte on its own.
-                *target++ = FBadPair;
+                target = Put(FBadPair, target);
                 ++i;
             }
         }
         out.resize(static_cast<std::size_t>(target - out.data()));
     }
-
-  private:
-    using TSingles = std::array<char16_t, 0x100>;
 
     // Every single byte, as the exact decoder reads it on its own, worked
     // out once per process. A lead byte alone is incomplete: it is never
@@ -135,7 +185,10 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
     }
 
     // A lone lead byte at the very end.
-    void DecodeRest(std::string_view bytes, std::u16string& out) { out += DecodeExactly(bytes); }
+    template <class TString>
+    void DecodeRest(std::string_view bytes, TString& out) {
+        Append(DecodeExactly(bytes), out);
+    }
 
     char16_t Pair(std::uint8_t lead, std::uint8_t trail) {
         const std::size_t index = lead << 8 | trail;
@@ -228,8 +281,82 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
         }
     }
 
+    void EncodeUtf8(std::string_view text, bool flush, std::string& out) override {
+        if (HoldsUtf8() || FHighSurrogate != 0) {
+            EncodeUtf8Widened(text, flush, out);
+            return;
+        }
+        const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
+        const std::size_t size = text.size();
+        std::size_t used = out.size();
+        // No character takes more bytes here than in UTF-8, but for those
+        // written through AppendPair; one byte more for the second byte of a
+        // unit's entry, written before its length is known.
+        out.resize(used + size + 1);
+        char* target = out.data() + used;
+        std::size_t i = 0;
+        while (i < size) {
+            if (FAsciiSame) {
+                while (i + 8 <= size) {
+                    std::uint64_t word;
+                    std::memcpy(&word, data + i, 8);
+                    if ((word & 0x8080808080808080u) != 0) break;
+                    std::memcpy(target, data + i, 8);
+                    target += 8;
+                    i += 8;
+                }
+                if (i == size) break;
+            }
+            const std::uint8_t byte = data[i];
+            char16_t unit;
+            std::size_t length;
+            if (byte < 0x80) {
+                unit = byte;
+                length = 1;
+            } else if (byte >= 0xC2 && byte <= 0xDF && i + 1 < size && IsTrail(data[i + 1])) {
+                unit = static_cast<char16_t>((byte & 0x1F) << 6 | (data[i + 1] & 0x3F));
+                length = 2;
+            } else if ((byte & 0xF0) == 0xE0 && i + 2 < size && IsTrail(data[i + 1]) &&
+                       IsTrail(data[i + 2]) && (byte != 0xE0 || data[i + 1] >= 0xA0) &&
+                       (byte != 0xED || data[i + 1] <= 0x9F)) {
+                unit = static_cast<char16_t>((byte & 0x0F) << 12 | (data[i + 1] & 0x3F) << 6 |
+                                             (data[i + 2] & 0x3F));
+                length = 3;
+            } else if (byte >= 0xF0 && byte <= 0xF4 && i + 3 < size && IsTrail(data[i + 1]) &&
+                       IsTrail(data[i + 2]) && IsTrail(data[i + 3]) &&
+                       (byte != 0xF0 || data[i + 1] >= 0x90) && (byte != 0xF4 || data[i + 1] <= 0x8F)) {
+                const char32_t point = (byte & 0x07) << 18 | (data[i + 1] & 0x3F) << 12 |
+                                       (data[i + 2] & 0x3F) << 6 | (data[i + 3] & 0x3F);
+                used = static_cast<std::size_t>(target - out.data());
+                out.resize(used);
+                AppendPair(static_cast<char16_t>(0xD7C0 + (point >> 10)),
+                           static_cast<char16_t>(0xDC00 | (point & 0x3FF)), out);
+                i += 4;
+                used = out.size();
+                out.resize(used + size - i + 1);
+                target = out.data() + used;
+                continue;
+            } else {
+                // Ill-formed, or cut by the end of the piece.
+                break;
+            }
+            if (unit < 0x80 && FAsciiSame) {
+                *target++ = static_cast<char>(unit);
+            } else {
+                const std::uint32_t bytes = Unit(unit);
+                target[0] = static_cast<char>(bytes);
+                target[1] = static_cast<char>(bytes >> 8);
+                target += bytes >> 16 & 3;
+            }
+            i += length;
+        }
+        out.resize(static_cast<std::size_t>(target - out.data()));
+        if (i < size || flush) EncodeUtf8Widened(text.substr(i), flush, out);
+    }
+
   private:
     static bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
+    static bool IsTrail(std::uint8_t byte) { return (byte & 0xC0) == 0x80; }
 
     void AppendExactly(std::u16string_view text, std::string& out) { FExact->Encode(text, true, out); }
 

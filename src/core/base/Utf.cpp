@@ -122,6 +122,18 @@ void AppendUtf16AsUtf8(std::u16string_view utf16, std::string& out) {
     });
 }
 
+std::size_t CompleteUtf8Length(std::string_view text) {
+    for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
+        const auto byte = static_cast<std::uint8_t>(text[text.size() - back]);
+        if (byte < 0x80) return text.size();
+        if (byte >= 0xC0) {
+            const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
+            return length > back ? text.size() - back : text.size();
+        }
+    }
+    return text.size();
+}
+
 std::string Utf16ToUtf8(std::u16string_view utf16) {
     std::string out;
     out.reserve(utf16.size() * 3 / 2);

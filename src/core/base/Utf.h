@@ -16,6 +16,11 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // A high surrogate at the very end is written as U+FFFD.
 void AppendUtf16AsUtf8(std::u16string_view utf16, std::string& out);
 
+// The length of the longest start of UTF-8 `text` that does not end inside
+// a character still arriving: "A\xE3\x81" -> 1, "A\xE3\x81\x82" -> 4. Only the
+// last three bytes are looked at.
+std::size_t CompleteUtf8Length(std::string_view text);
+
 // Byte strings of the operating system (file names, arguments, environment)
 // to Unicode and back. Valid UTF-8 decodes as UTF-8; every byte of an
 // ill-formed sequence becomes the lone surrogate U+DC80 + (byte - 0x80), and

@@ -64,18 +64,44 @@ bool TTextReader::Fill() {
     return got > 0;
 }
 
-bool TTextReader::Read(std::u16string& text) {
-    text.clear();
+bool TTextReader::NextPiece(std::string_view& bytes) {
     if (FDone) return false;
     const bool more = Fill();
-    std::string_view bytes = FBytes;
+    bytes = FBytes;
     if (!FStarted) {
         FStarted = true;
         if (const std::string_view mark = MarkOf(FCodePage); !mark.empty() && bytes.starts_with(mark))
             bytes.remove_prefix(mark.size());
     }
     FDone = !more;
+    return true;
+}
+
+bool TTextReader::Read(std::u16string& text) {
+    text.clear();
+    std::string_view bytes;
+    if (!NextPiece(bytes)) return false;
     Decode(bytes, FDone, text);
+    return true;
+}
+
+bool TTextReader::ReadsUtf8(TCodePage codePage) {
+    return codePage == CP_UTF_8 || codePage == CP_SHIFT_JIS;
+}
+
+bool TTextReader::ReadUtf8(std::string_view& text, bool exact) {
+    text = {};
+    std::string_view bytes;
+    if (!NextPiece(bytes)) return false;
+    // Decoded Shift_JIS is well formed: only U+0080 has to go.
+    if (!FCleaner) FCleaner = std::make_unique<TUtf8Cleaner>(!exact || FCodePage != CP_UTF_8);
+    if (FCodePage == CP_UTF_8) {
+        text = FCleaner->Clean(bytes, FDone);
+    } else {
+        FDecoded.clear();
+        FDecoder->DecodeUtf8(bytes, FDone, FDecoded);
+        text = FCleaner->Clean(FDecoded, FDone);
+    }
     return true;
 }
 

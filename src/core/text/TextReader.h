@@ -6,6 +6,7 @@
 
 #include "base/CodePage.h"
 #include "base/Stream.h"
+#include "text/Utf8Cleaner.h"
 
 namespace quillmark {
 
@@ -27,6 +28,16 @@ class TTextReader {
     // A piece may be empty while the reader is not done.
     bool Read(std::u16string& text);
 
+    // Whether ReadUtf8 reads text of `codePage`: UTF-8 and Shift_JIS.
+    static bool ReadsUtf8(TCodePage codePage);
+
+    // Sets `text` to the next piece in UTF-8, for the code pages ReadsUtf8
+    // names, U+0080 left out (the CSV machine drops it anyway): the text
+    // Read gives, less U+0080, in UTF-8. The view holds until the next call.
+    // Without `exact`, ill-formed UTF-8 passes as it is (see TUtf8Cleaner).
+    // Use either Read or ReadUtf8 on one reader, not both.
+    bool ReadUtf8(std::string_view& text, bool exact = true);
+
     // Bytes taken from the stream so far.
     std::uint64_t BytesRead() const { return FBytesRead; }
 
@@ -34,11 +45,15 @@ class TTextReader {
     // Fills FBytes with the next raw bytes; false at the end of the stream.
     bool Fill();
     void Decode(std::string_view bytes, bool last, std::u16string& text);
+    // The next raw piece, without a byte-order mark; false when done.
+    bool NextPiece(std::string_view& bytes);
 
     TStream& FStream;
     TCodePage FCodePage;
     std::size_t FPieceBytes;
     std::unique_ptr<TCodePageDecoder> FDecoder;
+    std::unique_ptr<TUtf8Cleaner> FCleaner;
+    std::string FDecoded;
     std::string FBytes;
     std::string FCarry;  // bytes of an incomplete UTF-16 or UTF-32 unit
     std::uint64_t FLength;

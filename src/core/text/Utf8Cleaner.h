@@ -17,14 +17,24 @@ class TUtf8Cleaner {
     // seven-bit byte.
     explicit TUtf8Cleaner(bool structureOnly = false) : FStructureOnly(structureOnly) {}
 
-    // Appends the clean form of `bytes` to `out`. A character cut by the end
-    // of a piece is completed by the next; `last` marks the final piece.
-    void Clean(std::string_view bytes, bool last, std::string& out);
+    // The clean form of `bytes`: `bytes` themselves (less a character cut
+    // by the end of the piece) when they are clean already, else text the
+    // cleaner holds until its next call. A character cut by the end of a
+    // piece is completed by the next; `last` marks the final piece.
+    std::string_view Clean(std::string_view bytes, bool last);
+    // The same, appended to `out`.
+    void Clean(std::string_view bytes, bool last, std::string& out) { out.append(Clean(bytes, last)); }
 
   private:
+    std::string_view DropU0080(std::string_view bytes, bool last);
+
     bool FStructureOnly;
     std::string FCarry;  // the start of a character cut by the end of a piece
     std::string FJoined;
+    std::string FClean;
 };
+
+// True when `bytes` are well-formed UTF-8 without U+0080 (C2 80).
+bool IsCleanUtf8(std::string_view bytes);
 
 }  // namespace quillmark
