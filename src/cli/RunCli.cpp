@@ -73,6 +73,8 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
 
     TConsoleUserInterface ui(err);
     TFormMainModel model(ui);
+    // A conversion needs no column list; the list must be read to be shown.
+    model.SetColumnsOnDemand(!listColumns);
     TFirstIdleResult result;
     try {
         result = model.FirstIdle(unicodeArguments, !listColumns);

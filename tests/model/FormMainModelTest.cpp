@@ -5,6 +5,8 @@
 
 #include <unistd.h>
 
+#include <algorithm>
+
 #include "base/Exception.h"
 #include "model/RecordingUserInterface.h"
 #include "support/TestFiles.h"
@@ -80,6 +82,15 @@ TEST_F(FormMainModelTest, LoadFailuresEmptyTheList) {
     EXPECT_THAT(ui.Shown, ElementsAre("warning: CSVファイルの読み込みに失敗しました。"));
 }
 
+TEST_F(FormMainModelTest, OnDemandAFileThatCannotBeOpenedFailsAtOnce) {
+    model.SetColumnsOnDemand(true);
+    EXPECT_FALSE(model.LoadCsvColumns(folder.File("missing.csv")));
+    EXPECT_THAT(ui.Shown, IsEmpty());
+    EXPECT_FALSE(model.LoadCsvColumns(UnreadableFile("socket.csv")));
+    EXPECT_THAT(ui.Shown, ElementsAre("warning: CSVファイルの読み込みに失敗しました。"));
+    EXPECT_THAT(model.Columns(), IsEmpty());
+}
+
 TEST_F(FormMainModelTest, FileWithoutRowsCountsAsRead) {
     WriteBytes(folder / "empty.csv", "\r\n,,\r\n");
     EXPECT_TRUE(model.LoadCsvColumns(folder.File("empty.csv")));
@@ -100,6 +111,19 @@ TEST_P(CheckCsvColumns, TicksUpToTheFirstIndexOutOfRange) {
     ASSERT_TRUE(model.LoadCsvColumns(folder.File("in.csv")));
     model.CheckCsvColumns(GetParam().already);
     model.CheckCsvColumns(GetParam().columns);
+    EXPECT_EQ(model.GetQuoteColumns(), GetParam().ticked);
+}
+
+// On demand the ticks wait for the list; once it is read they are the same.
+TEST_P(CheckCsvColumns, OnDemandTickTheSameEntriesOnceTheListIsRead) {
+    WriteBytes(folder / "in.csv", "a,b,c\n");
+    model.SetColumnsOnDemand(true);
+    ASSERT_TRUE(model.LoadCsvColumns(folder.File("in.csv")));
+    model.CheckCsvColumns(GetParam().already);
+    model.CheckCsvColumns(GetParam().columns);
+    EXPECT_EQ(ui.CursorsCreated, 0) << "read before it was needed";
+    EXPECT_TRUE(std::ranges::includes(model.GetQuoteColumns(), GetParam().ticked));
+    EXPECT_EQ(model.Columns().size(), 3u);
     EXPECT_EQ(model.GetQuoteColumns(), GetParam().ticked);
 }
 

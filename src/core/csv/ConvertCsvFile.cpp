@@ -6,10 +6,67 @@
 #include "csv/CsvFileReader.h"
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
+#include "csv/Utf8CsvQuoter.h"
 
 namespace quillmark {
 
 namespace {
+
+// Hands UTF-8 on in the system's ANSI code page.
+class TAnsiSink final : public IByteSink {
+  public:
+    explicit TAnsiSink(IByteSink& out) : FOut(out) {}
+
+    void Write(std::string_view text) override { Encode(text, false); }
+    void Finish() {
+        if (FEncoder) Encode({}, true);
+    }
+
+  private:
+    void Encode(std::string_view text, bool last) {
+        // Made at the first text: opening a converter costs more than a small
+        // file's whole conversion.
+        if (!FEncoder) {
+            FEncoder = TCodePageEncoder::Create(GetACP());
+            if (!FEncoder) throw Exception(std::string("Unsupported code page"));
+        }
+        FBytes.clear();
+        FEncoder->EncodeUtf8(text, last, FBytes);
+        FOut.Write(FBytes);
+    }
+
+    IByteSink& FOut;
+    std::unique_ptr<TCodePageEncoder> FEncoder;
+    std::string FBytes;
+};
+
+// Writes the target of a UTF-8 or Shift_JIS source, split and quoted as
+// UTF-8 (encoded once at the end for an ANSI target); false for a source of
+// any other code page, with nothing written.
+bool WriteFromUtf8(const std::u16string& source, const TColumnSet& quoteColumns, std::int32_t encoding,
+                   TSafeFileWriter& file, const TProgressCallback& progress, std::size_t width, bool growing,
+                   unsigned pass, unsigned passes) {
+    TAnsiSink encoded(file);
+    const bool ansi = OutputCodePage(encoding) != CP_UTF_8;
+    TUtf8CsvQuoter quoter(ansi ? static_cast<IByteSink&>(encoded) : file, quoteColumns, width, growing);
+    if (!ReadCsvFileUtf8(
+            source, [&quoter](std::string_view text) { quoter.Feed(text); }, progress, pass, passes))
+        return false;
+    quoter.Finish();
+    encoded.Finish();
+    return true;
+}
+
+// Writes the target of a source of any code page, split as UTF-16.
+void WriteFromUtf16(const std::u16string& source, const TColumnSet& quoteColumns, std::int32_t encoding,
+                    TSafeFileWriter& file, const TProgressCallback& progress, std::size_t width, bool growing,
+                    unsigned pass, unsigned passes) {
+    TQuotedCsvWriter writer(file, encoding, quoteColumns);
+    TQuotedCsvSink sink(writer, width, growing);
+    SplitCsvFile(source, sink, nullptr, progress, pass, passes);
+    sink.Finish();
+    writer.Finish();
+}
 
 // Writes the target in one pass over the source. With `growing`, the width
 // is learnt on the way and ECsvWidthGrew ends the pass when a row is wider
@@ -18,16 +75,11 @@ void WriteTarget(const std::u16string& source, const TColumnSet& quoteColumns, s
                  const std::u16string& target, const TProgressCallback& progress, std::size_t width,
                  bool growing, unsigned pass, unsigned passes) {
     // The target goes to a temporary file, which replaces it only after the
-    // source has been read to its end and closed. A UTF-8 source goes
-    // through as UTF-8, anything else as UTF-16; only one of the two writers
-    // gets any text.
+    // source has been read to its end and closed.
     TSafeFileWriter file(target);
-    TQuotedCsvWriter writer(file, encoding, quoteColumns);
-    TUtf8QuotedCsvWriter writer8(file, encoding, quoteColumns);
-    TQuotedCsvSink sink(writer, width, growing);
-    TUtf8QuotedCsvSink sink8(writer8, width, growing);
     try {
-        SplitCsvFile(source, sink, &sink8, progress, pass, passes);
+        if (!WriteFromUtf8(source, quoteColumns, encoding, file, progress, width, growing, pass, passes))
+            WriteFromUtf16(source, quoteColumns, encoding, file, progress, width, growing, pass, passes);
     } catch (const EAbort&) {
         throw;
     } catch (const EWriteError&) {
@@ -37,10 +89,6 @@ void WriteTarget(const std::u16string& source, const TColumnSet& quoteColumns, s
     } catch (...) {
         throw Exception(messages::CsvReadFailed);
     }
-    sink.Finish();
-    sink8.Finish();
-    writer.Finish();
-    writer8.Finish();
     file.Commit();
 }
 

@@ -8,7 +8,6 @@
 #include "base/Utf.h"
 #include "text/TextLoader.h"
 #include "text/TextReader.h"
-#include "text/Utf8Cleaner.h"
 
 namespace quillmark {
 
@@ -61,52 +60,75 @@ TCodePage DetectCsvFileCodePage(const std::u16string& fileName) {
     return DetectStreamCodePage(stream);
 }
 
-void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, ICsvSinkOf<char>* sink8,
-                  const TProgressCallback& progress, unsigned pass, unsigned passes, bool exact) {
-    TFileStream stream(fileName);
-    const std::uint64_t size = stream.Size();
-    const TCodePage codePage = DetectStreamCodePage(stream);
-    stream.Seek(0);
-    // A small file needs no large buffer: filling one costs more than its reading.
-    const auto pieceBytes = static_cast<std::size_t>(std::clamp<std::uint64_t>(size + 1, 4096, kPieceBytes));
-    auto report = [&](std::uint64_t done) {
+namespace {
+
+// A source opened for reading in pieces.
+struct TCsvSource {
+    explicit TCsvSource(const std::u16string& fileName)
+        : Stream(fileName), Size(Stream.Size()), CodePage(DetectStreamCodePage(Stream)) {
+        Stream.Seek(0);
+    }
+
+    // A reader of exactly the size the file had when opened: a file that
+    // shrinks while it is read is an error, what it grows by is not read.
+    // A small file needs no large buffer: filling one costs more than its
+    // reading.
+    TTextReader Reader() {
+        return TTextReader(Stream, CodePage,
+                           static_cast<std::size_t>(std::clamp<std::uint64_t>(Size + 1, 4096, kPieceBytes)),
+                           Size);
+    }
+
+    TFileStream Stream;
+    std::uint64_t Size;
+    TCodePage CodePage;
+};
+
+// Tells `progress` how far pass `pass` of `passes` has come.
+auto Reporter(const TProgressCallback& progress, std::uint64_t size, unsigned pass, unsigned passes) {
+    return [&progress, size, pass, passes](std::uint64_t done) {
         if (progress) progress(pass * size + std::min(done, size), passes * size);
     };
+}
 
-    if (codePage == CP_UTF_8 && sink8 != nullptr) {
-        // UTF-8 stays UTF-8: checked, mended where ill-formed, split as bytes.
+}  // namespace
+
+void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, ICsvSinkOf<char>* sink8,
+                  const TProgressCallback& progress, unsigned pass, unsigned passes, bool exact) {
+    TCsvSource source(fileName);
+    TTextReader reader = source.Reader();
+    const auto report = Reporter(progress, source.Size, pass, passes);
+
+    if (sink8 != nullptr && TTextReader::ReadsUtf8(source.CodePage)) {
+        // Split as bytes, without UTF-16 on the way.
         TUtf8CsvSplitter splitter(*sink8);
-        TUtf8Cleaner cleaner(!exact);
-        std::string bytes(pieceBytes, '\0');
-        std::string clean;
-        std::uint64_t done = 0;
-        bool first = true;
-        for (;;) {
-            // Exactly the size the file had when opened: a file that shrinks
-            // while it is read is an error, what it grows by is not read.
-            const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(bytes.size(), size - done));
-            const std::size_t got = want == 0 ? 0 : stream.Read(bytes.data(), want);
-            if (got == 0 && done < size) throw EReadError(messages::StreamReadError);
-            done += got;
-            std::string_view piece(bytes.data(), got);
-            if (first && piece.starts_with("\xEF\xBB\xBF")) piece.remove_prefix(3);
-            first = false;
-            clean.clear();
-            cleaner.Clean(piece, got == 0, clean);
-            splitter.Feed(clean);
-            report(done);
-            if (got == 0) break;
+        std::string_view piece;
+        while (reader.ReadUtf8(piece, exact)) {
+            splitter.Feed(piece);
+            report(reader.BytesRead());
         }
         return;
     }
-
-    TTextReader reader(stream, codePage, pieceBytes, size);
     TCsvSplitter splitter(sink16);
     std::u16string piece;
     while (reader.Read(piece)) {
         splitter.Feed(piece);
         report(reader.BytesRead());
     }
+}
+
+bool ReadCsvFileUtf8(const std::u16string& fileName, const std::function<void(std::string_view)>& feed,
+                     const TProgressCallback& progress, unsigned pass, unsigned passes) {
+    TCsvSource source(fileName);
+    if (!TTextReader::ReadsUtf8(source.CodePage)) return false;
+    TTextReader reader = source.Reader();
+    const auto report = Reporter(progress, source.Size, pass, passes);
+    std::string_view piece;
+    while (reader.ReadUtf8(piece)) {
+        feed(piece);
+        report(reader.BytesRead());
+    }
+    return true;
 }
 
 bool ReadCsvShape(const std::u16string& fileName, TCsvShape& shape, const TProgressCallback& progress,

@@ -11,20 +11,6 @@ constexpr std::size_t kQuickColumns = 4096;
 // Units gathered before they are encoded and written.
 constexpr std::size_t kPendingUnits = 1 << 16;
 
-// The length of the longest start of UTF-8 `text` that ends with a whole
-// character (a character still arriving stays behind).
-std::size_t CompleteUtf8(std::string_view text) {
-    for (std::size_t back = 1; back <= 3 && back <= text.size(); ++back) {
-        const auto byte = static_cast<std::uint8_t>(text[text.size() - back]);
-        if (byte < 0x80) return text.size();
-        if (byte >= 0xC0) {
-            const std::size_t length = byte >= 0xF0 ? 4 : byte >= 0xE0 ? 3 : 2;
-            return length > back ? text.size() - back : text.size();
-        }
-    }
-    return text.size();
-}
-
 }  // namespace
 
 TCodePage OutputCodePage(std::int32_t encoding) {
@@ -121,7 +107,7 @@ void TQuotedCsvWriterOf<TUnit>::EncodePending(bool last) {
         FText.clear();
     } else {
         // Widened for the encoder up to the last whole character.
-        const std::size_t complete = last ? FText.size() : CompleteUtf8(FText);
+        const std::size_t complete = last ? FText.size() : CompleteUtf8Length(FText);
         FWide = Utf8ToUtf16(std::string_view(FText).substr(0, complete));
         FBytes.clear();
         FEncoder->Encode(FWide, last, FBytes);

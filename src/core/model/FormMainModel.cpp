@@ -22,7 +22,13 @@ void TFormMainModel::SetEncodingIndex(std::int32_t index) {
     FEncodingIndex = index >= 0 && static_cast<std::size_t>(index) < kEncodingNames.size() ? index : -1;
 }
 
+const std::vector<TColumnEntry>& TFormMainModel::Columns() const {
+    ReadPendingColumns();
+    return FColumns;
+}
+
 void TFormMainModel::SetColumnChecked(std::size_t index, bool checked) {
+    ReadPendingColumns();
     if (index < FColumns.size()) FColumns[index].Checked = checked;
 }
 
@@ -34,6 +40,23 @@ void TFormMainModel::ResetForm() {
 }
 
 bool TFormMainModel::LoadCsvColumns(const std::u16string& path) {
+    FColumnsPending = false;
+    FPendingTicks.clear();
+    if (!FColumnsOnDemand) return ReadCsvColumns(path);
+    FColumns.clear();
+    if (!FileExists(path)) return false;
+    try {
+        DetectCsvFileCodePage(path);
+    } catch (...) {
+        FUi.ShowWarning(messages::CsvReadFailed);
+        return false;
+    }
+    FColumnsPending = true;
+    FColumnsPath = path;
+    return true;
+}
+
+bool TFormMainModel::ReadCsvColumns(const std::u16string& path) const {
     TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
     FColumns.clear();
     if (!FileExists(path)) return false;
@@ -53,14 +76,30 @@ bool TFormMainModel::LoadCsvColumns(const std::u16string& path) {
     return true;
 }
 
+void TFormMainModel::ReadPendingColumns() const {
+    if (!FColumnsPending) return;
+    FColumnsPending = false;
+    ReadCsvColumns(FColumnsPath);
+    for (std::int32_t column : FPendingTicks) {
+        if (static_cast<std::size_t>(column) >= FColumns.size()) break;
+        FColumns[column].Checked = true;
+    }
+}
+
 void TFormMainModel::CheckCsvColumns(const TColumnSet& columns) {
     for (std::int32_t column : columns) {
-        if (column < 0 || static_cast<std::size_t>(column) >= FColumns.size()) break;
+        if (column < 0) break;
+        if (FColumnsPending) {
+            FPendingTicks.insert(FPendingTicks.end(), column);
+            continue;
+        }
+        if (static_cast<std::size_t>(column) >= FColumns.size()) break;
         FColumns[column].Checked = true;
     }
 }
 
 TColumnSet TFormMainModel::GetQuoteColumns() const {
+    if (FColumnsPending) return FPendingTicks;
     TColumnSet columns;
     for (std::size_t i = 0; i < FColumns.size(); ++i) {
         if (FColumns[i].Checked) columns.insert(columns.end(), static_cast<std::int32_t>(i));
@@ -69,11 +108,13 @@ TColumnSet TFormMainModel::GetQuoteColumns() const {
 }
 
 void TFormMainModel::CheckAll() {
+    ReadPendingColumns();
     for (TColumnEntry& entry : FColumns)
         entry.Checked = true;
 }
 
 void TFormMainModel::UncheckAll() {
+    FPendingTicks.clear();
     for (TColumnEntry& entry : FColumns)
         entry.Checked = false;
 }

@@ -52,8 +52,17 @@ class TFormMainModel {
     // An index the list does not hold leaves no entry selected.
     void SetEncodingIndex(std::int32_t index);
 
-    const std::vector<TColumnEntry>& Columns() const { return FColumns; }
+    const std::vector<TColumnEntry>& Columns() const;
     void SetColumnChecked(std::size_t index, bool checked);
+
+    // A conversion needs the ticks, not the column list: columns past the
+    // widest row are never written, quoted or not. On demand (the console's
+    // conversions), LoadCsvColumns only makes sure the file can be opened
+    // and remembers it, ticks are kept as indexes, and the list is read when
+    // something asks for it (Columns, SetColumnChecked, CheckAll).
+    // GetQuoteColumns then gives every ticked index, also those past the
+    // last column; a conversion with them writes the same target.
+    void SetColumnsOnDemand(bool onDemand) { FColumnsOnDemand = onDemand; }
 
     const std::u16string& SettingsFileName() const { return FSettingsFileName; }
 
@@ -133,12 +142,21 @@ class TFormMainModel {
     TFirstIdleResult FirstIdle(const TArguments& arguments, bool autoRun = false);
 
   private:
+    bool ReadCsvColumns(const std::u16string& path) const;
+    // Reads the list LoadCsvColumns left for later, ticks included.
+    void ReadPendingColumns() const;
+
     IUserInterface& FUi;
     std::u16string FSourceFileName;
     std::u16string FTargetFileName;
     std::int32_t FEncodingIndex = 0;
-    std::vector<TColumnEntry> FColumns;
     std::u16string FSettingsFileName;
+    // The column list, read when first needed in on-demand mode.
+    mutable std::vector<TColumnEntry> FColumns;
+    bool FColumnsOnDemand = false;
+    mutable bool FColumnsPending = false;
+    std::u16string FColumnsPath;
+    TColumnSet FPendingTicks;
 };
 
 }  // namespace quillmark

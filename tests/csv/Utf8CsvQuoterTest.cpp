@@ -1,0 +1,127 @@
+#include "csv/Utf8CsvQuoter.h"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <random>
+
+#include "csv/QuotedCsvSink.h"
+#include "csv/QuotedCsvWriter.h"
+#include "support/TestFiles.h"
+
+// Runs with LC_ALL=ja_JP.UTF-8, though only UTF-8 is written here.
+namespace quillmark {
+namespace {
+
+using test::Escape;
+
+class TStringSink final : public IByteSink {
+  public:
+    void Write(std::string_view bytes) override { Bytes.append(bytes); }
+    std::string Bytes;
+};
+
+// What the machine, the sink and the writer give together; nullopt when the
+// width grew after rows were written.
+std::optional<std::string> Composed(std::string_view text, const TColumnSet& columns, std::size_t width,
+                                    bool growing) {
+    TStringSink out;
+    TUtf8QuotedCsvWriter writer(out, 1, columns);
+    TUtf8QuotedCsvSink sink(writer, width, growing);
+    TUtf8CsvSplitter splitter(sink);
+    try {
+        splitter.Feed(text);
+    } catch (const ECsvWidthGrew&) {
+        return std::nullopt;
+    }
+    sink.Finish();
+    writer.Finish();
+    return out.Bytes;
+}
+
+std::optional<std::string> Quoted(std::string_view text, const TColumnSet& columns, std::size_t width,
+                                  bool growing, std::size_t pieceSize) {
+    TStringSink out;
+    TUtf8CsvQuoter quoter(out, columns, width, growing);
+    try {
+        for (std::size_t at = 0; at < text.size(); at += pieceSize)
+            quoter.Feed(text.substr(at, pieceSize));
+    } catch (const ECsvWidthGrew&) {
+        return std::nullopt;
+    }
+    quoter.Finish();
+    return out.Bytes;
+}
+
+// Well-formed UTF-8 without U+0080, as the cleaner leaves it.
+const std::vector<std::string> kTokens = {",",
+                                          ",",
+                                          ",",
+                                          "\"",
+                                          "\"",
+                                          "\n",
+                                          "\r\n",
+                                          "\r",
+                                          "\v",
+                                          "a",
+                                          "bc",
+                                          " ",
+                                          "\t",
+                                          "\x01",
+                                          "\x7F",
+                                          "\x1B",
+                                          "\"\"",
+                                          "\xE3\x81\x82",
+                                          "\xF0\x9F\x98\x80",
+                                          "\xC2\x81",
+                                          "\xEF\xBC\x82"};
+
+TEST(Utf8CsvQuoterTest, GivesWhatTheMachineSinkAndWriterGiveInPiecesOfAnySize) {
+    std::mt19937 random(2024);
+    for (int round = 0; round < 400; ++round) {
+        std::string text;
+        for (int i = random() % 40; i > 0; --i)
+            text += kTokens[random() % kTokens.size()];
+        TColumnSet columns;
+        for (int i = random() % 4; i > 0; --i)
+            columns.insert(static_cast<std::int32_t>(random() % 6));
+        if (random() % 6 == 0) columns.insert(5000);  // past the quick table
+        const bool growing = random() % 2 == 0;
+        const std::size_t width = random() % 7;
+        const std::optional<std::string> expected = Composed(text, columns, width, growing);
+        for (const std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
+                                       std::size_t{64}, text.size() + 1}) {
+            const std::optional<std::string> quoted = Quoted(text, columns, width, growing, size);
+            ASSERT_EQ(quoted.has_value(), expected.has_value())
+                << Escape(text) << " pieces of " << size << " width " << width << " growing " << growing
+                << " columns " << ::testing::PrintToString(columns);
+            if (expected) {
+                ASSERT_EQ(Escape(*quoted), Escape(*expected)) << Escape(text) << " pieces of " << size;
+            }
+        }
+    }
+}
+
+// Rows far wider than the text that fills them, and long runs of blocks of
+// 64 bytes with and without separators.
+TEST(Utf8CsvQuoterTest, LongRowsAndPaddingComeOutWhole) {
+    std::string wide = std::string(70000, ',') + "x\n";
+    for (int row = 0; row < 40; ++row)
+        wide += "a" + std::string(static_cast<std::size_t>(row), ',') + "\"" + std::string(200, 'q') + "\"\n";
+    std::string long_ = "\"" + std::string(5000, 'z') + "\n" + std::string(300, ',') + "\",";
+    for (int i = 0; i < 500; ++i)
+        long_ += "\xE3\x81\x82" + std::to_string(i) + (i % 7 == 0 ? "\r\n" : ",");
+    for (const std::string& text : {wide, long_}) {
+        for (const TColumnSet& columns : {TColumnSet{}, TColumnSet{0, 3, 69999, 70000}}) {
+            for (const bool growing : {false, true}) {
+                const std::optional<std::string> expected = Composed(text, columns, growing ? 0 : 9, growing);
+                ASSERT_TRUE(expected.has_value() || growing);
+                for (const std::size_t size : {std::size_t{1000}, std::size_t{65}, text.size()})
+                    ASSERT_TRUE(Quoted(text, columns, growing ? 0 : 9, growing, size) == expected) << size;
+            }
+        }
+    }
+}
+
+}  // namespace
+}  // namespace quillmark
