@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -194,6 +195,47 @@ TEST(CodePageCacheTest, RandomBytesInRandomPiecesDecodeAsTheExactDecoder) {
             decoder8->DecodeUtf8(std::string_view(bytes).substr(at, size), at + size >= bytes.size(), fast8);
         if (bytes.empty()) decoder8->DecodeUtf8({}, true, fast8);
         ASSERT_EQ(fast8, Utf16ToUtf8(exact));
+    }
+}
+
+// Rewriting is decoding, dropping U+0080 and encoding in one step; no byte
+// the CSV machine acts on comes out of anything but itself.
+TEST(ShiftJisRewriterTest, RewritesEveryByteAndPairAsDecodingAndEncoding) {
+    TShiftJisRewriter rewriter;
+    auto expected = [](std::string_view bytes) {
+        std::u16string text = *MultiByteToWideChar(932, bytes);
+        std::erase(text, u'\x80');
+        return *WideCharToMultiByte(932, text);
+    };
+    auto structural = [](char byte) {
+        return static_cast<unsigned char>(byte) < 0x20 || byte == '"' || byte == ',' || byte == 0x7F;
+    };
+    for (unsigned first = 0; first < 0x100; ++first) {
+        for (unsigned second = 0; second < 0x100; ++second) {
+            const std::string bytes{static_cast<char>(first), static_cast<char>(second)};
+            std::string rewritten;
+            rewriter.Rewrite(bytes, true, rewritten);
+            ASSERT_EQ(rewritten, expected(bytes)) << std::hex << first << " " << second;
+            // Seven-bit bytes are themselves and nothing else.
+            ASSERT_EQ(std::ranges::count_if(rewritten, structural),
+                      (first < 0x80 && structural(static_cast<char>(first))) +
+                          (second < 0x80 && structural(static_cast<char>(second))))
+                << std::hex << first << " " << second;
+        }
+    }
+    std::mt19937 random(8);
+    const std::string tokens[] = {"a",    ",",    "\x82\xA0", "\x81", "\x81\"",    "\x80",
+                                  "\xA0", "\xB1", "\xED\x40", "\xFC", "seven bits"};
+    for (int round = 0; round < 300; ++round) {
+        std::string bytes;
+        for (int i = random() % 20; i > 0; --i)
+            bytes += tokens[random() % std::size(tokens)];
+        TShiftJisRewriter pieces;
+        std::string rewritten;
+        for (std::size_t at = 0, size = 1 + round % 5; at < bytes.size(); at += size)
+            pieces.Rewrite(std::string_view(bytes).substr(at, size), at + size >= bytes.size(), rewritten);
+        if (bytes.empty()) pieces.Rewrite({}, true, rewritten);
+        ASSERT_EQ(rewritten, expected(bytes));
     }
 }
 

@@ -96,4 +96,30 @@ class TCodePageEncoder {
     std::u16string FWide;
 };
 
+// Rewrites Shift_JIS as code page 932 writes the text it decodes to, piece by
+// piece, U+0080 left out: the bytes of TCodePageDecoder (932), the removal of
+// U+0080 and TCodePageEncoder (932) in a row, in one step. Seven-bit bytes
+// stay what they are, and no other character becomes one: a piece can be
+// split into CSV fields as it is.
+class TShiftJisRewriter {
+  public:
+    TShiftJisRewriter();
+    ~TShiftJisRewriter();
+    TShiftJisRewriter(const TShiftJisRewriter&) = delete;
+    TShiftJisRewriter& operator=(const TShiftJisRewriter&) = delete;
+
+    // Appends the rewritten bytes to `out`. `flush` marks the last piece.
+    void Rewrite(std::string_view bytes, bool flush, std::string& out);
+
+  private:
+    std::uint16_t Learn(std::string_view bytes);
+    void RewriteExactly(std::string_view bytes, std::string& out);
+
+    std::unique_ptr<TCodePageDecoder> FDecoder;
+    std::unique_ptr<TCodePageEncoder> FEncoder;
+    std::uint16_t FBadPair;  // a lead byte without its trail
+    std::uint8_t FLead = 0;
+    bool FHasLead = false;
+};
+
 }  // namespace quillmark

@@ -14,13 +14,6 @@ namespace quillmark {
 
 namespace {
 
-bool IsLead932(std::uint8_t byte) {
-    return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
-}
-bool IsTrail932(std::uint8_t byte) {
-    return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
-}
-
 // What the exact converter gives for each of 65536 keys, learnt as the keys
 // come and shared by the converters of one code page in the process. An
 // entry is 0 until it is known; known entries carry kKnown. Two threads

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -72,6 +73,8 @@ class TSafeFileWriter final : public IByteSink {
     std::filesystem::path FTemporary;
     int FDescriptor = -1;
     std::string FBuffer;
+    std::uint64_t FWritten = 0;      // bytes in the file so far
+    std::uint64_t FWrittenBack = 0;  // of those, bytes handed to the disk early
     bool FHasPermissions = false;
     std::filesystem::perms FPermissions{};
 };

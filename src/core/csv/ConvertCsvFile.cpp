@@ -7,6 +7,7 @@
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
 #include "csv/Utf8CsvQuoter.h"
+#include "text/TextReader.h"
 
 namespace quillmark {
 
@@ -41,16 +42,19 @@ class TAnsiSink final : public IByteSink {
 };
 
 // Writes the target of a UTF-8 or Shift_JIS source, split and quoted as
-// UTF-8 (encoded once at the end for an ANSI target); false for a source of
-// any other code page, with nothing written.
-bool WriteFromUtf8(const std::u16string& source, const TColumnSet& quoteColumns, std::int32_t encoding,
-                   TSafeFileWriter& file, const TProgressCallback& progress, std::size_t width, bool growing,
-                   unsigned pass, unsigned passes) {
+// bytes: in the target's code page where the source can be read in it
+// (Shift_JIS to 932), else in UTF-8 (encoded once at the end for an ANSI
+// target). False for a source of any other code page, with nothing written.
+bool WriteFromBytes(const std::u16string& source, TCodePage sourceCodePage, const TColumnSet& quoteColumns,
+                    std::int32_t encoding, TSafeFileWriter& file, const TProgressCallback& progress,
+                    std::size_t width, bool growing, unsigned pass, unsigned passes) {
+    const TCodePage output = OutputCodePage(encoding);
+    const TCodePage read = TTextReader::ReadsAs(sourceCodePage, output) ? output : CP_UTF_8;
     TAnsiSink encoded(file);
-    const bool ansi = OutputCodePage(encoding) != CP_UTF_8;
-    TUtf8CsvQuoter quoter(ansi ? static_cast<IByteSink&>(encoded) : file, quoteColumns, width, growing);
-    if (!ReadCsvFileUtf8(
-            source, [&quoter](std::string_view text) { quoter.Feed(text); }, progress, pass, passes))
+    TUtf8CsvQuoter quoter(read == output ? static_cast<IByteSink&>(file) : encoded, quoteColumns, width,
+                          growing);
+    if (!ReadCsvFileAs(
+            source, read, [&quoter](std::string_view text) { quoter.Feed(text); }, progress, pass, passes))
         return false;
     quoter.Finish();
     encoded.Finish();
@@ -71,14 +75,15 @@ void WriteFromUtf16(const std::u16string& source, const TColumnSet& quoteColumns
 // Writes the target in one pass over the source. With `growing`, the width
 // is learnt on the way and ECsvWidthGrew ends the pass when a row is wider
 // than rows already written; otherwise every row is filled up to `width`.
-void WriteTarget(const std::u16string& source, const TColumnSet& quoteColumns, std::int32_t encoding,
-                 const std::u16string& target, const TProgressCallback& progress, std::size_t width,
-                 bool growing, unsigned pass, unsigned passes) {
+void WriteTarget(const std::u16string& source, TCodePage sourceCodePage, const TColumnSet& quoteColumns,
+                 std::int32_t encoding, const std::u16string& target, const TProgressCallback& progress,
+                 std::size_t width, bool growing, unsigned pass, unsigned passes) {
     // The target goes to a temporary file, which replaces it only after the
     // source has been read to its end and closed.
     TSafeFileWriter file(target);
     try {
-        if (!WriteFromUtf8(source, quoteColumns, encoding, file, progress, width, growing, pass, passes))
+        if (!WriteFromBytes(source, sourceCodePage, quoteColumns, encoding, file, progress, width, growing,
+                            pass, passes))
             WriteFromUtf16(source, quoteColumns, encoding, file, progress, width, growing, pass, passes);
     } catch (const EAbort&) {
         throw;
@@ -99,8 +104,9 @@ void ConvertCsvFile(const std::u16string& source, const TColumnSet& quoteColumns
     if (!FileExists(source)) throw EFileNotFoundException(messages::SourceNotFound);
     // A source that cannot even be opened is reported before the target is
     // touched.
+    TCodePage codePage;
     try {
-        DetectCsvFileCodePage(source);
+        codePage = DetectCsvFileCodePage(source);
     } catch (...) {
         throw Exception(messages::CsvReadFailed);
     }
@@ -108,13 +114,13 @@ void ConvertCsvFile(const std::u16string& source, const TColumnSet& quoteColumns
     // learns the width as it goes. Otherwise the widest row is found first
     // and every row filled up to it.
     try {
-        WriteTarget(source, quoteColumns, encoding, target, progress, 0, true, 0, 1);
+        WriteTarget(source, codePage, quoteColumns, encoding, target, progress, 0, true, 0, 1);
         return;
     } catch (const ECsvWidthGrew&) {
     }
     TCsvShape shape;
     if (!ReadCsvShape(source, shape, progress, false, 0, 2)) throw Exception(messages::CsvReadFailed);
-    WriteTarget(source, quoteColumns, encoding, target, progress, shape.ColCount, false, 1, 2);
+    WriteTarget(source, codePage, quoteColumns, encoding, target, progress, shape.ColCount, false, 1, 2);
 }
 
 }  // namespace quillmark

@@ -99,11 +99,11 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, 
     TTextReader reader = source.Reader();
     const auto report = Reporter(progress, source.Size, pass, passes);
 
-    if (sink8 != nullptr && TTextReader::ReadsUtf8(source.CodePage)) {
+    if (sink8 != nullptr && TTextReader::ReadsAs(source.CodePage, CP_UTF_8)) {
         // Split as bytes, without UTF-16 on the way.
         TUtf8CsvSplitter splitter(*sink8);
         std::string_view piece;
-        while (reader.ReadUtf8(piece, exact)) {
+        while (reader.ReadAs(CP_UTF_8, piece, exact)) {
             splitter.Feed(piece);
             report(reader.BytesRead());
         }
@@ -117,14 +117,15 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, 
     }
 }
 
-bool ReadCsvFileUtf8(const std::u16string& fileName, const std::function<void(std::string_view)>& feed,
-                     const TProgressCallback& progress, unsigned pass, unsigned passes) {
+bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
+                   const std::function<void(std::string_view)>& feed, const TProgressCallback& progress,
+                   unsigned pass, unsigned passes) {
     TCsvSource source(fileName);
-    if (!TTextReader::ReadsUtf8(source.CodePage)) return false;
+    if (!TTextReader::ReadsAs(source.CodePage, target)) return false;
     TTextReader reader = source.Reader();
     const auto report = Reporter(progress, source.Size, pass, passes);
     std::string_view piece;
-    while (reader.ReadUtf8(piece)) {
+    while (reader.ReadAs(target, piece)) {
         feed(piece);
         report(reader.BytesRead());
     }

@@ -31,12 +31,14 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16,
                   ICsvSinkOf<char>* sink8 = nullptr, const TProgressCallback& progress = {},
                   unsigned pass = 0, unsigned passes = 1, bool exact = true);
 
-// Feeds the file's text to `feed` in pieces, as TTextReader::ReadUtf8 reads
-// it, when the file is one ReadUtf8 reads (UTF-8 or Shift_JIS): what
-// SplitCsvFile gives a `sink8`. False, with nothing read, for a file of any
-// other code page. Errors and `progress` as for SplitCsvFile.
-bool ReadCsvFileUtf8(const std::u16string& fileName, const std::function<void(std::string_view)>& feed,
-                     const TProgressCallback& progress = {}, unsigned pass = 0, unsigned passes = 1);
+// Feeds the file's text to `feed` in pieces, as TTextReader::ReadAs reads
+// it in `target`, when the file is one ReadAs reads so (UTF-8 or Shift_JIS
+// in UTF-8, Shift_JIS in 932): what SplitCsvFile gives a `sink8`, in
+// `target`. False, with nothing read, for a file of any other code page.
+// Errors and `progress` as for SplitCsvFile.
+bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
+                   const std::function<void(std::string_view)>& feed, const TProgressCallback& progress = {},
+                   unsigned pass = 0, unsigned passes = 1);
 
 // The shape of a CSV file as TCsv would load it: the number of rows, the
 // number of fields of its longest row, and its first row filled up to that

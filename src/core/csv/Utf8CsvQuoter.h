@@ -33,6 +33,7 @@ class TUtf8CsvQuoter {
   private:
     // Field and row bookkeeping, away from the byte loop.
     void OpenField(std::size_t remaining);
+    bool OpenNextField(std::size_t remaining);
     void EndRow();
     void FinishRow();
     void WriteEmptyRows();

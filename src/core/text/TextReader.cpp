@@ -85,14 +85,22 @@ bool TTextReader::Read(std::u16string& text) {
     return true;
 }
 
-bool TTextReader::ReadsUtf8(TCodePage codePage) {
-    return codePage == CP_UTF_8 || codePage == CP_SHIFT_JIS;
+bool TTextReader::ReadsAs(TCodePage codePage, TCodePage target) {
+    if (target == CP_UTF_8) return codePage == CP_UTF_8 || codePage == CP_SHIFT_JIS;
+    return target == CP_SHIFT_JIS && codePage == CP_SHIFT_JIS;
 }
 
-bool TTextReader::ReadUtf8(std::string_view& text, bool exact) {
+bool TTextReader::ReadAs(TCodePage target, std::string_view& text, bool exact) {
     text = {};
     std::string_view bytes;
     if (!NextPiece(bytes)) return false;
+    if (target != CP_UTF_8) {
+        if (!FRewriter) FRewriter = std::make_unique<TShiftJisRewriter>();
+        FDecoded.clear();
+        FRewriter->Rewrite(bytes, FDone, FDecoded);
+        text = FDecoded;
+        return true;
+    }
     // Decoded Shift_JIS is well formed: only U+0080 has to go.
     if (!FCleaner) FCleaner = std::make_unique<TUtf8Cleaner>(!exact || FCodePage != CP_UTF_8);
     if (FCodePage == CP_UTF_8) {

@@ -28,15 +28,16 @@ class TTextReader {
     // A piece may be empty while the reader is not done.
     bool Read(std::u16string& text);
 
-    // Whether ReadUtf8 reads text of `codePage`: UTF-8 and Shift_JIS.
-    static bool ReadsUtf8(TCodePage codePage);
+    // Whether ReadAs reads text of `codePage` in `target`: UTF-8 and
+    // Shift_JIS in UTF-8, Shift_JIS in 932 too.
+    static bool ReadsAs(TCodePage codePage, TCodePage target);
 
-    // Sets `text` to the next piece in UTF-8, for the code pages ReadsUtf8
-    // names, U+0080 left out (the CSV machine drops it anyway): the text
-    // Read gives, less U+0080, in UTF-8. The view holds until the next call.
-    // Without `exact`, ill-formed UTF-8 passes as it is (see TUtf8Cleaner).
-    // Use either Read or ReadUtf8 on one reader, not both.
-    bool ReadUtf8(std::string_view& text, bool exact = true);
+    // Sets `text` to the next piece in code page `target` (see ReadsAs),
+    // U+0080 left out (the CSV machine drops it anyway): the text Read
+    // gives, less U+0080, as `target` writes it. The view holds until the
+    // next call. Without `exact`, ill-formed UTF-8 passes as it is (see
+    // TUtf8Cleaner). Use one of Read and ReadAs on a reader, not both.
+    bool ReadAs(TCodePage target, std::string_view& text, bool exact = true);
 
     // Bytes taken from the stream so far.
     std::uint64_t BytesRead() const { return FBytesRead; }
@@ -53,6 +54,7 @@ class TTextReader {
     std::size_t FPieceBytes;
     std::unique_ptr<TCodePageDecoder> FDecoder;
     std::unique_ptr<TUtf8Cleaner> FCleaner;
+    std::unique_ptr<TShiftJisRewriter> FRewriter;
     std::string FDecoded;
     std::string FBytes;
     std::string FCarry;  // bytes of an incomplete UTF-16 or UTF-32 unit

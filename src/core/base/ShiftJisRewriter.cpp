@@ -1,0 +1,152 @@
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
+#include <stdexcept>
+
+#include "base/CodePage.h"
+#include "base/CodePageCache.h"
+
+namespace quillmark {
+
+namespace {
+
+// What a character rewrites to, in 16 bits: 0 not known yet, 0x100 | b the
+// byte b, 0x200 nothing (U+0080), b1 << 8 | b2 two bytes (b1 is a lead byte).
+constexpr std::uint16_t kNothing = 0x200;
+
+void Put(std::uint16_t entry, char*& at) {
+    if (entry >= 0x8100) {
+        at[0] = static_cast<char>(entry >> 8);
+        at[1] = static_cast<char>(entry);
+        at += 2;
+    } else if (entry != kNothing) {
+        *at++ = static_cast<char>(entry);
+    }
+}
+
+// Entries of the two-byte characters, shared by the rewriters of the
+// process and learnt as they come: small enough to stay in the first-level
+// cache (lead bytes 81-9F and E0-FC, trail bytes 40-FC).
+constexpr std::size_t kTrails = 0xFC - 0x40 + 1;
+std::atomic<std::uint16_t> gPairs[60 * kTrails];
+std::atomic<std::uint16_t> gSingles[0x100];
+
+std::size_t PairIndex(std::uint8_t lead, std::uint8_t trail) {
+    const std::size_t row = lead <= 0x9F ? lead - 0x81u : lead - 0xE0u + 31;
+    return row * kTrails + (trail - 0x40u);
+}
+
+}  // namespace
+
+TShiftJisRewriter::TShiftJisRewriter()
+    : FDecoder(TCodePageDecoder::Create(CP_SHIFT_JIS)), FEncoder(TCodePageEncoder::Create(CP_SHIFT_JIS)) {
+    if (!FDecoder || !FEncoder) throw std::runtime_error("Unsupported code page");
+    // The decoder's default character, for a lead byte followed by no trail.
+    std::u16string text;
+    FDecoder->Decode(std::string_view("\x81\x20", 2), true, text);
+    std::string bytes;
+    FEncoder->Encode(text.substr(0, 1), true, bytes);
+    FBadPair = bytes.size() == 2 ? static_cast<std::uint16_t>(static_cast<std::uint8_t>(bytes[0]) << 8 |
+                                                              static_cast<std::uint8_t>(bytes[1]))
+                                 : static_cast<std::uint16_t>(0x100 | static_cast<std::uint8_t>(bytes[0]));
+}
+
+TShiftJisRewriter::~TShiftJisRewriter() = default;
+
+std::uint16_t TShiftJisRewriter::Learn(std::string_view bytes) {
+    std::string rewritten;
+    RewriteExactly(bytes, rewritten);
+    if (rewritten.empty()) return kNothing;
+    const auto first = static_cast<std::uint8_t>(rewritten[0]);
+    if (rewritten.size() == 1) return static_cast<std::uint16_t>(0x100 | first);
+    return static_cast<std::uint16_t>(first << 8 | static_cast<std::uint8_t>(rewritten[1]));
+}
+
+// Through the decoder and the encoder, for what the tables do not hold.
+void TShiftJisRewriter::RewriteExactly(std::string_view bytes, std::string& out) {
+    std::u16string text;
+    FDecoder->Decode(bytes, true, text);
+    std::erase(text, u'\x80');
+    FEncoder->Encode(text, true, out);
+}
+
+void TShiftJisRewriter::Rewrite(std::string_view bytes, bool flush, std::string& out) {
+    if (FHasLead && !bytes.empty()) {
+        // The lead byte held back from the previous piece, with its trail.
+        FHasLead = false;
+        const char pair[2] = {static_cast<char>(FLead), bytes.front()};
+        if (IsTrail932(static_cast<std::uint8_t>(bytes.front()))) {
+            RewriteExactly(std::string_view(pair, 2), out);
+            bytes.remove_prefix(1);
+        } else {
+            char bad[2];
+            char* at = bad;
+            Put(FBadPair, at);
+            out.append(bad, static_cast<std::size_t>(at - bad));
+        }
+    }
+    if (FHasLead) {
+        if (flush) RewriteExactly(std::string_view(reinterpret_cast<const char*>(&FLead), 1), out);
+        FHasLead = !flush;
+        return;
+    }
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const std::size_t size = bytes.size();
+    const std::size_t start = out.size();
+    // A character never takes more than two bytes, and a byte alone never
+    // more than two.
+    out.resize(start + 2 * size);
+    char* at = out.data() + start;
+    std::size_t i = 0;
+    while (i < size) {
+        // Seven-bit text, eight bytes at a time: 932 keeps it as it is.
+        while (i + 8 <= size) {
+            std::uint64_t word;
+            std::memcpy(&word, data + i, 8);
+            if ((word & 0x8080808080808080u) != 0) break;
+            std::memcpy(at, data + i, 8);
+            at += 8;
+            i += 8;
+        }
+        if (i == size) break;
+        const std::uint8_t byte = data[i];
+        if (byte < 0x80) {
+            *at++ = static_cast<char>(byte);
+            ++i;
+        } else if (!IsLead932(byte)) {
+            std::uint16_t entry = gSingles[byte].load(std::memory_order_relaxed);
+            if (entry == 0) {
+                entry = Learn(std::string_view(reinterpret_cast<const char*>(data + i), 1));
+                gSingles[byte].store(entry, std::memory_order_relaxed);
+            }
+            Put(entry, at);
+            ++i;
+        } else if (i + 1 == size) {
+            out.resize(static_cast<std::size_t>(at - out.data()));
+            if (flush) {
+                RewriteExactly(std::string_view(reinterpret_cast<const char*>(data + i), 1), out);
+            } else {
+                FLead = byte;
+                FHasLead = true;
+            }
+            return;
+        } else if (IsTrail932(data[i + 1])) {
+            std::atomic<std::uint16_t>& slot = gPairs[PairIndex(byte, data[i + 1])];
+            std::uint16_t entry = slot.load(std::memory_order_relaxed);
+            if (entry == 0) {
+                entry = Learn(std::string_view(reinterpret_cast<const char*>(data + i), 2));
+                slot.store(entry, std::memory_order_relaxed);
+            }
+            Put(entry, at);
+            i += 2;
+        } else {
+            // A lead byte without its trail; the next byte is read on its own.
+            Put(FBadPair, at);
+            ++i;
+        }
+    }
+    out.resize(static_cast<std::size_t>(at - out.data()));
+}
+
+}  // namespace quillmark
