@@ -1,18 +1,18 @@
 // The conversion in memory: read a random file (any encoding), quote a
 // random set of columns, write in either encoding. The quoted writer must
 // give what a deliberately simple writer gives, and the streamed pipeline
-// (in pieces, UTF-16 and UTF-8) what the whole-table writer gives.
+// (in pieces, as bytes or as UTF-16) what the whole-table writer gives.
 #include <set>
 
 #include "FuzzInput.h"
 #include "base/CodePage.h"
 #include "base/Stream.h"
+#include "csv/ByteCsvQuoter.h"
 #include "csv/Csv.h"
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
 #include "text/TextLoader.h"
 #include "text/TextReader.h"
-#include "text/Utf8Cleaner.h"
 
 using namespace quillmark;
 
@@ -56,24 +56,25 @@ std::string WholeTable(const TCsvTable& table, const TColumnSet& quote, std::int
 std::string Streamed(const std::string& bytes, TCodePage codePage, const TColumnSet& quote,
                      std::int32_t encoding, std::size_t width, std::size_t piece) {
     TStringSink out;
-    if (codePage == CP_UTF_8) {
-        TUtf8QuotedCsvWriter writer(out, encoding, quote);
-        TUtf8QuotedCsvSink sink(writer, width);
-        TUtf8CsvSplitter splitter(sink);
-        TUtf8Cleaner cleaner;
-        std::string_view rest(bytes);
-        if (rest.starts_with("\xEF\xBB\xBF")) rest.remove_prefix(3);
-        std::string clean;
-        for (std::size_t at = 0; at < rest.size(); at += piece) {
-            clean.clear();
-            cleaner.Clean(rest.substr(at, piece), false, clean);
-            splitter.Feed(clean);
-        }
-        clean.clear();
-        cleaner.Clean({}, true, clean);
-        splitter.Feed(clean);
-        sink.Finish();
-        writer.Finish();
+    if (TTextReader::ReadsAs(codePage, CP_UTF_8)) {
+        // As the conversion does it: bytes in the target's code page where
+        // the source can be read so, else UTF-8 encoded at the end.
+        const TCodePage output = OutputCodePage(encoding);
+        const TCodePage read = TTextReader::ReadsAs(codePage, output) ? output : CP_UTF_8;
+        TByteCsvQuoter quoter(out, quote, width);
+        TMemoryStream stream(bytes);
+        TTextReader reader(stream, codePage, piece, bytes.size());
+        std::string_view text;
+        while (reader.ReadAs(read, text))
+            quoter.Feed(text);
+        quoter.Finish();
+        if (read == output) return out.Bytes;
+        const auto encoder = TCodePageEncoder::Create(output);
+        std::string encoded;
+        for (std::size_t at = 0; at < out.Bytes.size(); at += piece)
+            encoder->EncodeUtf8(std::string_view(out.Bytes).substr(at, piece), false, encoded);
+        encoder->EncodeUtf8({}, true, encoded);
+        return encoded;
     } else {
         TQuotedCsvWriter writer(out, encoding, quote);
         TQuotedCsvSink sink(writer, width);

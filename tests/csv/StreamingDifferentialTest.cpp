@@ -167,6 +167,25 @@ TEST_P(StreamingDifferential, TextReaderPiecesJoinToTheWholeText) {
     }
 }
 
+// The column list's read gives the shape of the table loaded whole.
+TEST_P(StreamingDifferential, ShapeIsTheShapeOfTheLoadedTable) {
+    std::mt19937 random(31);
+    test::TTempDir folder;
+    for (int round = 0; round < 60; ++round) {
+        WriteBytes(folder / "in.csv", RandomContent(GetParam(), random, random() % 40));
+        TCsvTable table;
+        ASSERT_TRUE(ReadCsvFile(folder.File("in.csv"), table));
+        const TCsvShape expected{table.size(), table.empty() ? 0 : table.front().size(),
+                                 table.empty() ? TCsvRow{} : table.front()};
+        TCsvShape shape;
+        ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape));
+        ASSERT_TRUE(shape == expected) << Escape(ReadBytes(folder / "in.csv"));
+        ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape, {}, false));
+        ASSERT_EQ(shape.RowCount, expected.RowCount);
+        ASSERT_EQ(shape.ColCount, expected.ColCount);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Encodings, StreamingDifferential, ::testing::ValuesIn(Alphabets()),
                          [](const auto& info) { return std::string(info.param.Name); });
 

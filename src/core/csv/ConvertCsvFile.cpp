@@ -3,10 +3,10 @@
 #include "base/Exception.h"
 #include "base/FileSystem.h"
 #include "base/Messages.h"
+#include "csv/ByteCsvQuoter.h"
 #include "csv/CsvFileReader.h"
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
-#include "csv/Utf8CsvQuoter.h"
 #include "text/TextReader.h"
 
 namespace quillmark {
@@ -51,7 +51,7 @@ bool WriteFromBytes(const std::u16string& source, TCodePage sourceCodePage, cons
     const TCodePage output = OutputCodePage(encoding);
     const TCodePage read = TTextReader::ReadsAs(sourceCodePage, output) ? output : CP_UTF_8;
     TAnsiSink encoded(file);
-    TUtf8CsvQuoter quoter(read == output ? static_cast<IByteSink&>(file) : encoded, quoteColumns, width,
+    TByteCsvQuoter quoter(read == output ? static_cast<IByteSink&>(file) : encoded, quoteColumns, width,
                           growing);
     if (!ReadCsvFileAs(
             source, read, [&quoter](std::string_view text) { quoter.Feed(text); }, progress, pass, passes))

@@ -6,6 +6,7 @@
 #include "base/Messages.h"
 #include "base/Stream.h"
 #include "base/Utf.h"
+#include "csv/ByteCsvMachine.h"
 #include "text/TextLoader.h"
 #include "text/TextReader.h"
 
@@ -15,24 +16,35 @@ namespace {
 
 constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 
-// Counts rows and columns, and keeps the first row.
-class TShapeSink final : public ICsvSinkOf<char16_t>, public ICsvSinkOf<char> {
+// Counts rows and columns, and keeps the first row: of the UTF-16 machine's
+// stores (as a sink) or of the byte machine's (as its actions).
+class TShapeCounter final : public ICsvSinkOf<char16_t> {
   public:
-    TShapeSink(TCsvShape& shape, bool withFirstRow) : FShape(shape), FWithFirstRow(withFirstRow) {}
+    TShapeCounter(TCsvShape& shape, bool withFirstRow) : FShape(shape), FWithFirstRow(withFirstRow) {}
 
     void Store(std::size_t row, std::size_t column, std::u16string_view units) override {
         if (Count(row, column)) FShape.FirstRow[column].append(units);
     }
-    void Store(std::size_t row, std::size_t column, std::string_view units) override {
-        // A character may come in two stores: the first row is widened at the end.
-        FUtf8 = true;
-        if (Count(row, column)) FFirstRow8[column].append(units);
+
+    // A character may come in two stores: the first row is widened at the end.
+    void Store(const char* bytes, std::size_t size, std::size_t) {
+        if (Count(FRow, FColumn)) FFirstRow8[FColumn].append(bytes, size);
+    }
+    void StoreQuote(std::size_t) {
+        if (Count(FRow, FColumn)) FFirstRow8[FColumn].push_back('"');
+    }
+    void StoreLineFeed(std::size_t) {
+        if (Count(FRow, FColumn)) FFirstRow8[FColumn].push_back('\n');
+    }
+    void NextField() { ++FColumn; }
+    void NextRow() {
+        ++FRow;
+        FColumn = 0;
     }
 
     void Finish() {
-        if (!FUtf8) return;
         for (std::size_t column = 0; column < FFirstRow8.size(); ++column)
-            FShape.FirstRow[column] = Utf8ToUtf16(FFirstRow8[column]);
+            if (!FFirstRow8[column].empty()) FShape.FirstRow[column] = Utf8ToUtf16(FFirstRow8[column]);
     }
 
   private:
@@ -49,8 +61,9 @@ class TShapeSink final : public ICsvSinkOf<char16_t>, public ICsvSinkOf<char> {
 
     TCsvShape& FShape;
     bool FWithFirstRow;
+    std::size_t FRow = 0;  // where the byte machine is
+    std::size_t FColumn = 0;
     std::vector<std::string> FFirstRow8;
-    bool FUtf8 = false;  // the text came as UTF-8
 };
 
 }  // namespace
@@ -119,13 +132,13 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, 
 
 bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
                    const std::function<void(std::string_view)>& feed, const TProgressCallback& progress,
-                   unsigned pass, unsigned passes) {
+                   unsigned pass, unsigned passes, bool exact) {
     TCsvSource source(fileName);
     if (!TTextReader::ReadsAs(source.CodePage, target)) return false;
     TTextReader reader = source.Reader();
     const auto report = Reporter(progress, source.Size, pass, passes);
     std::string_view piece;
-    while (reader.ReadAs(target, piece)) {
+    while (reader.ReadAs(target, piece, exact)) {
         feed(piece);
         report(reader.BytesRead());
     }
@@ -136,9 +149,16 @@ bool ReadCsvShape(const std::u16string& fileName, TCsvShape& shape, const TProgr
                   bool withFirstRow, unsigned pass, unsigned passes) {
     TCsvShape read;
     try {
-        TShapeSink sink(read, withFirstRow);
-        SplitCsvFile(fileName, sink, &sink, progress, pass, passes, withFirstRow);
-        sink.Finish();
+        TShapeCounter counter(read, withFirstRow);
+        TByteCsvMachine machine(counter);
+        // Ill-formed UTF-8 changes the first row's text, never the shape.
+        if (ReadCsvFileAs(
+                fileName, CP_UTF_8, [&machine](std::string_view text) { machine.Feed(text); }, progress, pass,
+                passes, withFirstRow)) {
+            counter.Finish();
+        } else {
+            SplitCsvFile(fileName, counter, nullptr, progress, pass, passes);
+        }
     } catch (const EAbort&) {
         throw;
     } catch (...) {

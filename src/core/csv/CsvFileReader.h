@@ -35,10 +35,10 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16,
 // it in `target`, when the file is one ReadAs reads so (UTF-8 or Shift_JIS
 // in UTF-8, Shift_JIS in 932): what SplitCsvFile gives a `sink8`, in
 // `target`. False, with nothing read, for a file of any other code page.
-// Errors and `progress` as for SplitCsvFile.
+// Errors, `progress` and `exact` as for SplitCsvFile.
 bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
                    const std::function<void(std::string_view)>& feed, const TProgressCallback& progress = {},
-                   unsigned pass = 0, unsigned passes = 1);
+                   unsigned pass = 0, unsigned passes = 1, bool exact = true);
 
 // The shape of a CSV file as TCsv would load it: the number of rows, the
 // number of fields of its longest row, and its first row filled up to that

@@ -1,4 +1,4 @@
-#include "csv/Utf8CsvQuoter.h"
+#include "csv/ByteCsvQuoter.h"
 
 #include <gtest/gtest.h>
 
@@ -42,7 +42,7 @@ std::optional<std::string> Composed(std::string_view text, const TColumnSet& col
 std::optional<std::string> Quoted(std::string_view text, const TColumnSet& columns, std::size_t width,
                                   bool growing, std::size_t pieceSize) {
     TStringSink out;
-    TUtf8CsvQuoter quoter(out, columns, width, growing);
+    TByteCsvQuoter quoter(out, columns, width, growing);
     try {
         for (std::size_t at = 0; at < text.size(); at += pieceSize)
             quoter.Feed(text.substr(at, pieceSize));
@@ -76,7 +76,7 @@ const std::vector<std::string> kTokens = {",",
                                           "\xC2\x81",
                                           "\xEF\xBC\x82"};
 
-TEST(Utf8CsvQuoterTest, GivesWhatTheMachineSinkAndWriterGiveInPiecesOfAnySize) {
+TEST(ByteCsvQuoterTest, GivesWhatTheMachineSinkAndWriterGiveInPiecesOfAnySize) {
     std::mt19937 random(2024);
     for (int round = 0; round < 400; ++round) {
         std::string text;
@@ -104,7 +104,7 @@ TEST(Utf8CsvQuoterTest, GivesWhatTheMachineSinkAndWriterGiveInPiecesOfAnySize) {
 
 // Rows far wider than the text that fills them, and long runs of blocks of
 // 64 bytes with and without separators.
-TEST(Utf8CsvQuoterTest, LongRowsAndPaddingComeOutWhole) {
+TEST(ByteCsvQuoterTest, LongRowsAndPaddingComeOutWhole) {
     std::string wide = std::string(70000, ',') + "x\n";
     for (int row = 0; row < 40; ++row)
         wide += "a" + std::string(static_cast<std::size_t>(row), ',') + "\"" + std::string(200, 'q') + "\"\n";

@@ -8,33 +8,40 @@
 
 #include "base/ColumnSet.h"
 #include "base/FileSystem.h"
-#include "csv/CsvSplitter.h"
+#include "csv/ByteCsvMachine.h"
 
 namespace quillmark {
 
-// The conversion's inner loop: splits UTF-8 that holds no U+0080 (see
-// TUtf8Cleaner) with the CSV state machine and writes the quoted target form
-// of it, UTF-8 still, to `out`. The bytes are those TUtf8CsvSplitter,
-// TUtf8QuotedCsvSink and TUtf8QuotedCsvWriter (to a UTF-8 target) give
-// together, `columnCount` and `growing` meaning what they mean to the sink
-// (ECsvWidthGrew included); it only skips the calls between them.
+// The conversion's inner loop: splits text that TByteCsvMachine reads (UTF-8
+// without U+0080, or code page 932 as TShiftJisRewriter writes it) and
+// writes the quoted target form of it, in the same code page, to `out`. For
+// UTF-8 the bytes are those TUtf8CsvSplitter, TUtf8QuotedCsvSink and
+// TUtf8QuotedCsvWriter (to a UTF-8 target) give together, `columnCount` and
+// `growing` meaning what they mean to the sink (ECsvWidthGrew included); it
+// only skips the calls between them.
 //
 // Feed pieces of any size (characters may be cut between pieces); Finish
 // after the last. What reaches `out` always ends with a whole character when
 // the pieces fed so far do.
-class TUtf8CsvQuoter {
+class TByteCsvQuoter {
   public:
-    TUtf8CsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, std::size_t columnCount,
+    TByteCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, std::size_t columnCount,
                    bool growing = false);
 
     void Feed(std::string_view text);
     void Finish();
 
+    // What the machine does, as TByteCsvMachine tells it.
+    void Store(const char* bytes, std::size_t size, std::size_t remaining);
+    void StoreQuote(std::size_t remaining);
+    void StoreLineFeed(std::size_t remaining);
+    void NextField() { ++FColumn; }
+    void NextRow();
+
   private:
     // Field and row bookkeeping, away from the byte loop.
     void OpenField(std::size_t remaining);
     bool OpenNextField(std::size_t remaining);
-    void EndRow();
     void FinishRow();
     void WriteEmptyRows();
     void AppendEmptyFields(std::size_t from, std::size_t to);
@@ -50,7 +57,7 @@ class TUtf8CsvQuoter {
     std::size_t FColumnCount;
     bool FGrowing;
 
-    TCsvState FState = TCsvState::FieldStart;
+    TByteCsvMachine<TByteCsvQuoter> FMachine{*this};
     std::size_t FColumn = 0;  // the machine's field in the row being read
 
     bool FInRow = false;          // something was stored in the row being read

@@ -1,0 +1,231 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
+#include "csv/CsvSplitter.h"
+
+namespace quillmark {
+
+namespace detail {
+
+// What a byte is to the machine. Bytes from 0x80 up belong to multibyte
+// characters and are content; the control characters the machine drops
+// (CR among them) are kDrop, the tab is content.
+enum TByteClass : std::uint8_t { kContent, kDrop, kLineFeed, kVerticalTab, kComma, kQuote };
+
+constexpr auto kByteClasses = [] {
+    std::array<std::uint8_t, 256> classes{};
+    for (unsigned byte = 0; byte < 0x20; ++byte)
+        classes[byte] = kDrop;
+    classes['\t'] = kContent;
+    classes['\n'] = kLineFeed;
+    classes['\v'] = kVerticalTab;
+    classes[','] = kComma;
+    classes['"'] = kQuote;
+    classes[0x7F] = kDrop;
+    return classes;
+}();
+
+inline std::uint8_t ClassOf(char byte) {
+    return kByteClasses[static_cast<std::uint8_t>(byte)];
+}
+
+// Bit k is set when byte k of the 64 at `bytes` is anything but content
+// other than the tab: a control character, DEL, a comma or a quotation mark.
+inline std::uint64_t SpecialMask(const char* bytes) {
+    std::uint64_t mask = 0;
+#if defined(__SSE2__)
+    const __m128i below = _mm_set1_epi8(0x1F), del = _mm_set1_epi8(0x7F), comma = _mm_set1_epi8(','),
+                  quote = _mm_set1_epi8('"');
+    for (int part = 0; part < 4; ++part) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+        const __m128i hit = _mm_or_si128(
+            _mm_or_si128(_mm_cmpeq_epi8(_mm_min_epu8(chunk, below), chunk), _mm_cmpeq_epi8(chunk, del)),
+            _mm_or_si128(_mm_cmpeq_epi8(chunk, comma), _mm_cmpeq_epi8(chunk, quote)));
+        mask |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(hit))) << (16 * part);
+    }
+#else
+    for (int k = 0; k < 64; ++k)
+        if (ClassOf(bytes[k]) != kContent || bytes[k] == '\t') mask |= std::uint64_t{1} << k;
+#endif
+    return mask;
+}
+
+// Finds the special bytes of a piece, 64 at a time: each block is looked at
+// once however many fields it holds.
+class TSpecialScanner {
+  public:
+    TSpecialScanner(const char* data, std::size_t size) : FData(data), FSize(size), FBlock(size + 64) {}
+
+    // The first special byte at or after `i` (at most the size), or the size.
+    std::size_t Next(std::size_t i) {
+        for (;;) {
+            // Wraps to a large number when `i` is before the block.
+            const std::size_t offset = i - FBlock;
+            if (offset < 64) {
+                if (const std::uint64_t mask = FMask >> offset; mask != 0)
+                    return i + static_cast<std::size_t>(__builtin_ctzll(mask));
+                i = FBlock + 64;
+            }
+            if (FSize - i < 64) {
+                while (i < FSize && ClassOf(FData[i]) == kContent && FData[i] != '\t')
+                    ++i;
+                return i;
+            }
+            FBlock = i;
+            FMask = SpecialMask(FData + i);
+        }
+    }
+
+  private:
+    const char* FData;
+    std::size_t FSize;
+    std::size_t FBlock;  // where the 64 bytes of FMask start
+    std::uint64_t FMask = 0;
+};
+
+}  // namespace detail
+
+// The CSV state machine over text whose seven-bit bytes are the characters
+// themselves and hold no U+0080: UTF-8 as TUtf8Cleaner leaves it, or code
+// page 932 as TShiftJisRewriter writes it. It does what TUtf8CsvSplitter
+// does, but tells `actions` what happens instead of calling a sink:
+//
+//   Store(bytes, size, remaining)  content bytes for the field the machine is in
+//   StoreQuote(remaining)          a quotation mark as content
+//   StoreLineFeed(remaining)       a line feed as content (a VT inside quotes)
+//   NextField()                    a comma outside quotes
+//   NextRow()                      a line break outside quotes
+//
+// `remaining` counts the bytes of the piece from the stored ones on. Stores
+// are never empty. Bytes of multibyte characters are content.
+template <class TActions>
+class TByteCsvMachine {
+  public:
+    explicit TByteCsvMachine(TActions& actions) : FActions(actions) {}
+
+    void Feed(std::string_view text);
+    TCsvState State() const { return FState; }
+
+  private:
+    TActions& FActions;
+    TCsvState FState = TCsvState::FieldStart;
+};
+
+template <class TActions>
+void TByteCsvMachine<TActions>::Feed(std::string_view text) {
+    using enum TCsvState;
+    using namespace detail;
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    TSpecialScanner scanner(data, size);
+    TCsvState state = FState;
+    std::size_t i = 0;
+
+    auto store = [&](std::size_t from, std::size_t to) {
+        if (from != to) FActions.Store(data + from, to - from, size - from);
+    };
+    // A separator after a field's content.
+    auto separate = [&](std::uint8_t byteClass) {
+        state = FieldStart;
+        if (byteClass == kComma) {
+            FActions.NextField();
+        } else {
+            FActions.NextRow();
+        }
+    };
+
+    while (i < size) {
+        switch (state) {
+            case FieldStart:
+                switch (ClassOf(data[i])) {
+                    case kQuote:
+                        state = Quoted;
+                        ++i;
+                        break;
+                    case kComma:
+                        FActions.NextField();
+                        ++i;
+                        break;
+                    case kLineFeed:
+                    case kVerticalTab:
+                        FActions.NextRow();
+                        ++i;
+                        break;
+                    case kDrop:
+                        ++i;
+                        break;
+                    default:
+                        // Spaces too: nothing is trimmed. Plain reads this byte again.
+                        state = Plain;
+                        break;
+                }
+                break;
+
+            case Plain:
+            case AfterQuote: {
+                // Runs of content up to a separator. A quotation mark is an
+                // ordinary character in Plain; in AfterQuote it is the second
+                // mark of a doubled pair, which reopens the quotes and is kept.
+                std::size_t run = i;
+                for (;;) {
+                    const std::size_t at = scanner.Next(i);
+                    if (at == size) {
+                        store(run, size);
+                        i = size;
+                        break;
+                    }
+                    const std::uint8_t byteClass = ClassOf(data[at]);
+                    i = at + 1;
+                    if (byteClass == kContent) continue;
+                    store(run, at);
+                    run = i;
+                    if (byteClass == kDrop) continue;
+                    if (byteClass == kQuote) {
+                        FActions.StoreQuote(size - at);
+                        if (state == Plain) continue;
+                        state = Quoted;
+                    } else {
+                        separate(byteClass);
+                    }
+                    break;
+                }
+                break;
+            }
+
+            case Quoted: {
+                // Commas and line feeds belong to the value until the closing mark.
+                std::size_t run = i;
+                for (;;) {
+                    const std::size_t at = scanner.Next(i);
+                    if (at == size) {
+                        store(run, size);
+                        i = size;
+                        break;
+                    }
+                    const std::uint8_t byteClass = ClassOf(data[at]);
+                    i = at + 1;
+                    if (byteClass == kContent || byteClass == kComma || byteClass == kLineFeed) continue;
+                    store(run, at);
+                    run = i;
+                    if (byteClass == kQuote) {
+                        state = AfterQuote;
+                        break;
+                    }
+                    // Stored as the line feed it counts as.
+                    if (byteClass == kVerticalTab) FActions.StoreLineFeed(size - at);
+                }
+                break;
+            }
+        }
+    }
+    FState = state;
+}
+
+}  // namespace quillmark

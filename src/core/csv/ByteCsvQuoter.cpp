@@ -1,0 +1,189 @@
+#include "csv/ByteCsvQuoter.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "csv/QuotedCsvSink.h"
+
+namespace quillmark {
+
+namespace {
+
+// Columns whose quoting is looked up in a flag table rather than the set.
+constexpr std::size_t kQuickColumns = 4096;
+// Output gathered before it is handed on.
+constexpr std::size_t kFlushBytes = std::size_t{1} << 20;
+// Empty fields written between two looks at the buffer's size.
+constexpr std::size_t kEmptyFieldsAtOnce = std::size_t{1} << 16;
+
+}  // namespace
+
+TByteCsvQuoter::TByteCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, std::size_t columnCount,
+                               bool growing)
+    : FOut(out),
+      FQuoteColumns(quoteColumns),
+      FQuoted(kQuickColumns),
+      FColumnCount(columnCount),
+      FGrowing(growing) {
+    for (std::int32_t column : quoteColumns) {
+        if (column < 0) continue;
+        if (static_cast<std::size_t>(column) >= kQuickColumns) break;
+        FQuoted[static_cast<std::size_t>(column)] = 1;
+    }
+}
+
+bool TByteCsvQuoter::IsQuoted(std::size_t column) const {
+    if (column < kQuickColumns) return FQuoted[column] != 0;
+    return column <= INT32_MAX && FQuoteColumns.contains(static_cast<std::int32_t>(column));
+}
+
+void TByteCsvQuoter::Reserve(std::size_t size) {
+    if (FCapacity - FSize >= size) return;
+    const std::size_t capacity = std::max(FCapacity * 2, FSize + size);
+    std::unique_ptr<char[]> buffer(new char[capacity]);
+    if (FSize > 0) std::memcpy(buffer.get(), FBuffer.get(), FSize);
+    FBuffer = std::move(buffer);
+    FCapacity = capacity;
+}
+
+void TByteCsvQuoter::FlushIfFull() {
+    if (FSize < kFlushBytes) return;
+    FOut.Write(std::string_view(FBuffer.get(), FSize));
+    FSize = 0;
+}
+
+void TByteCsvQuoter::AppendEmptyFields(std::size_t from, std::size_t to) {
+    while (from < to) {
+        const std::size_t count = std::min(to - from, kEmptyFieldsAtOnce);
+        Reserve(3 * count);
+        char* at = FBuffer.get() + FSize;
+        for (const std::size_t end = from + count; from < end; ++from) {
+            if (from > 0) *at++ = ',';
+            if (IsQuoted(from)) {
+                *at++ = '"';
+                *at++ = '"';
+            }
+        }
+        FSize = static_cast<std::size_t>(at - FBuffer.get());
+        FlushIfFull();
+    }
+}
+
+// Rows the machine read without storing anything exist once a later row
+// stores something: as rows of empty fields.
+void TByteCsvQuoter::WriteEmptyRows() {
+    for (; FEmptyRows > 0; --FEmptyRows) {
+        AppendEmptyFields(0, FColumnCount);
+        Reserve(2);
+        FBuffer[FSize++] = '\r';
+        FBuffer[FSize++] = '\n';
+        FRowsWritten = true;
+        FlushIfFull();
+    }
+}
+
+// Makes the field the machine is in the open one, before content is stored
+// in it; `remaining` bytes of the piece are still to come.
+void TByteCsvQuoter::OpenField(std::size_t remaining) {
+    // Before the row read last is finished: the first store of a row may
+    // still widen the rows before it as long as none of them is written.
+    if (FGrowing && FColumn >= FColumnCount) {
+        if (FRowsWritten) throw ECsvWidthGrew();
+        FColumnCount = FColumn + 1;
+    }
+    if (!FInRow) {
+        if (FRowEnded) FinishRow();
+        WriteEmptyRows();
+        FInRow = true;
+        FOpenColumn = 0;
+        FOpenQuoted = IsQuoted(0);
+        Reserve(1);
+        if (FOpenQuoted) FBuffer[FSize++] = '"';
+    }
+    if (FColumn != FOpenColumn) {
+        Reserve(1);
+        if (FOpenQuoted) FBuffer[FSize++] = '"';
+        AppendEmptyFields(FOpenColumn + 1, FColumn);
+        FOpenColumn = FColumn;
+        FOpenQuoted = IsQuoted(FColumn);
+        Reserve(2);
+        FBuffer[FSize++] = ',';
+        if (FOpenQuoted) FBuffer[FSize++] = '"';
+    }
+    // Content takes at most two bytes for each byte read (a doubled
+    // quotation mark): the byte loop need not look at the room it has.
+    Reserve(2 * remaining + 64);
+}
+
+// A row is finished (filled up, ended) only when the next one stores
+// something, or at the end: the width may still change until then.
+void TByteCsvQuoter::NextRow() {
+    if (FInRow) {
+        FInRow = false;
+        FRowEnded = true;
+    } else {
+        ++FEmptyRows;
+    }
+    FColumn = 0;
+}
+
+void TByteCsvQuoter::FinishRow() {
+    Reserve(1);
+    if (FOpenQuoted) FBuffer[FSize++] = '"';
+    AppendEmptyFields(FOpenColumn + 1, FColumnCount);
+    Reserve(2);
+    FBuffer[FSize++] = '\r';
+    FBuffer[FSize++] = '\n';
+    FRowsWritten = true;
+    FInRow = false;
+    FRowEnded = false;
+    FlushIfFull();
+}
+
+// OpenField's usual case, kept small enough to be inlined: the field after
+// the open one, in a row no wider than the rows before it.
+inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
+    if (!FInRow || FColumn != FOpenColumn + 1 || FColumn >= FColumnCount || FColumn >= kQuickColumns ||
+        FCapacity - FSize < 2 * remaining + 64 + 3)
+        return false;
+    char* at = FBuffer.get() + FSize;
+    if (FOpenQuoted) *at++ = '"';
+    *at++ = ',';
+    FOpenColumn = FColumn;
+    FOpenQuoted = FQuoted[FColumn] != 0;
+    if (FOpenQuoted) *at++ = '"';
+    FSize = static_cast<std::size_t>(at - FBuffer.get());
+    return true;
+}
+
+void TByteCsvQuoter::Store(const char* bytes, std::size_t size, std::size_t remaining) {
+    if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
+    std::memcpy(FBuffer.get() + FSize, bytes, size);
+    FSize += size;
+}
+
+void TByteCsvQuoter::StoreQuote(std::size_t remaining) {
+    if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
+    FBuffer[FSize++] = '"';
+    if (FOpenQuoted) FBuffer[FSize++] = '"';
+}
+
+void TByteCsvQuoter::StoreLineFeed(std::size_t remaining) {
+    if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
+    FBuffer[FSize++] = '\n';
+}
+
+void TByteCsvQuoter::Feed(std::string_view text) {
+    Reserve(2 * text.size() + 64);
+    FMachine.Feed(text);
+    FlushIfFull();
+}
+
+void TByteCsvQuoter::Finish() {
+    // Line breaks after the last stored byte add nothing.
+    if (FInRow || FRowEnded) FinishRow();
+    if (FSize > 0) FOut.Write(std::string_view(FBuffer.get(), FSize));
+    FSize = 0;
+}
+
+}  // namespace quillmark
