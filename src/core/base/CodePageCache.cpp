@@ -15,13 +15,12 @@ namespace quillmark {
 namespace {
 
 // What the exact converter gives for each of 65536 keys, learnt as the keys
-// come and shared by the converters of one code page in the process. An
-// entry is 0 until it is known; known entries carry kKnown. Two threads
-// learning the same key store the same value.
+// come and shared by the converters of one code page in the process: 16
+// bits an entry, so that the parts in use stay in the first-level cache. An
+// entry is 0 until it is known. Two threads learning the same key store the
+// same value.
 class TSharedTable {
   public:
-    static constexpr std::uint32_t kKnown = 0x80000000u;
-
     static TSharedTable& For(TCodePage codePage, bool decoding) {
         static std::mutex mutex;
         static std::map<std::pair<TCodePage, bool>, std::unique_ptr<TSharedTable>> tables;
@@ -31,15 +30,20 @@ class TSharedTable {
         return *table;
     }
 
-    std::uint32_t Get(std::size_t key) const { return FEntries[key].load(std::memory_order_relaxed); }
-    void Set(std::size_t key, std::uint32_t value) {
-        FEntries[key].store(value | kKnown, std::memory_order_relaxed);
-    }
+    std::uint16_t Get(std::size_t key) const { return FEntries[key].load(std::memory_order_relaxed); }
+    // For loops that look up many keys: kept in a register, not reloaded
+    // after every byte they write.
+    const std::atomic<std::uint16_t>* Entries() const { return FEntries.get(); }
+    void Set(std::size_t key, std::uint16_t value) { FEntries[key].store(value, std::memory_order_relaxed); }
 
   private:
-    std::unique_ptr<std::atomic<std::uint32_t>[]> FEntries =
-        std::make_unique<std::atomic<std::uint32_t>[]>(0x10000);
+    std::unique_ptr<std::atomic<std::uint16_t>[]> FEntries =
+        std::make_unique<std::atomic<std::uint16_t>[]>(0x10000);
 };
+
+// The UTF-8 form of every two-byte character of 932, learnt as they come:
+// the bytes in bits 0-23, their number in bits 24-31; 0 while not known.
+std::atomic<std::uint32_t> gUtf8Pairs932[kPairs932];
 
 class TCachedShiftJisDecoder final : public TCodePageDecoder {
   public:
@@ -110,10 +114,14 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         const std::size_t start = out.size();
         out.resize(start + kMostPerByte * size);
         TChar* target = out.data() + start;
+        // Kept in registers: the bytes written could otherwise be members.
+        const bool asciiSame = FAsciiSame;
+        const TSingles& singles = FSingles;
+        const std::atomic<std::uint16_t>* const pairs = FPairs.Entries();
         std::size_t i = 0;
         while (i < size) {
             // Seven-bit text, eight bytes at a time.
-            if (FAsciiSame) {
+            if (asciiSame) {
                 while (i + 8 <= size) {
                     std::uint64_t word;
                     std::memcpy(&word, data + i, 8);
@@ -126,11 +134,11 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
                 if (i == size) break;
             }
             const std::uint8_t byte = data[i];
-            if (byte < 0x80 && FAsciiSame) {
+            if (byte < 0x80 && asciiSame) {
                 *target++ = static_cast<TChar>(byte);
                 ++i;
             } else if (!IsLead932(byte)) {
-                target = Put(FSingles[byte], target);
+                target = Put(singles[byte], target);
                 ++i;
             } else if (i + 1 == size) {
                 if (flush) {
@@ -142,7 +150,29 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
                 FHasLead = true;
                 ++i;
             } else if (IsTrail932(data[i + 1])) {
-                target = Put(Pair(byte, data[i + 1]), target);
+                if constexpr (sizeof(TChar) == 1) {
+                    // Three bytes written, as many kept as the character has:
+                    // two bytes read leave room for six.
+                    std::atomic<std::uint32_t>& slot = gUtf8Pairs932[PairIndex932(byte, data[i + 1])];
+                    std::uint32_t known = slot.load(std::memory_order_relaxed);
+                    if (known == 0) {
+                        char bytes[3];
+                        const auto length =
+                            static_cast<std::uint32_t>(Put(Pair(byte, data[i + 1]), bytes) - bytes);
+                        known = length << 24;
+                        for (std::uint32_t k = 0; k < length; ++k)
+                            known |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[k]))
+                                     << (8 * k);
+                        slot.store(known, std::memory_order_relaxed);
+                    }
+                    target[0] = static_cast<char>(known);
+                    target[1] = static_cast<char>(known >> 8);
+                    target[2] = static_cast<char>(known >> 16);
+                    target += known >> 24;
+                } else {
+                    const char16_t known = pairs[byte << 8 | data[i + 1]].load(std::memory_order_relaxed);
+                    target = Put(known != 0 ? known : Pair(byte, data[i + 1]), target);
+                }
                 i += 2;
             } else {
                 // A lead byte without its trail: the exact decoder gives the
@@ -183,16 +213,17 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         Append(DecodeExactly(bytes), out);
     }
 
-    char16_t Pair(std::uint8_t lead, std::uint8_t trail) {
+    [[gnu::noinline]] char16_t Pair(std::uint8_t lead, std::uint8_t trail) {
         const std::size_t index = lead << 8 | trail;
-        std::uint32_t entry = FPairs.Get(index);
+        char16_t entry = FPairs.Get(index);
         if (entry == 0) {
+            // A pair never decodes to U+0000, which could not be remembered.
             const char bytes[2] = {static_cast<char>(lead), static_cast<char>(trail)};
             const std::u16string text = DecodeExactly(std::string_view(bytes, 2));
-            entry = text.size() == 1 ? text[0] : 0x30FB;
-            FPairs.Set(index, entry);
+            entry = text.size() == 1 ? text[0] : u'\u30FB';
+            if (entry != 0) FPairs.Set(index, entry);
         }
-        return static_cast<char16_t>(entry);
+        return entry;
     }
 
     std::unique_ptr<TCodePageDecoder> FExact;
@@ -218,7 +249,9 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
             return;
         }
         for (char16_t unit = 0; unit < 0x80; ++unit) {
-            FAsciiSame = FAsciiSame && Unit(unit) == (1u << 16 | unit);
+            char bytes[2];
+            FAsciiSame =
+                FAsciiSame && PutUnit(unit, bytes) == bytes + 1 && bytes[0] == static_cast<char>(unit);
         }
         asciiSame[codePage] = FAsciiSame;
     }
@@ -249,10 +282,7 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
                     if (unit < 0x80 && FAsciiSame) {
                         *target++ = static_cast<char>(unit);
                     } else {
-                        const std::uint32_t bytes = Unit(unit);
-                        target[0] = static_cast<char>(bytes);
-                        target[1] = static_cast<char>(bytes >> 8);
-                        target += bytes >> 16 & 3;
+                        target = PutUnit(unit, target);
                     }
                 }
                 out.resize(static_cast<std::size_t>(target - out.data()));
@@ -281,15 +311,15 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
         }
         const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
         const std::size_t size = text.size();
+        const std::atomic<std::uint16_t>* const entries = FUnits.Entries();
+        const bool asciiSame = FAsciiSame;
         std::size_t used = out.size();
-        // No character takes more bytes here than in UTF-8, but for those
-        // written through AppendPair; one byte more for the second byte of a
-        // unit's entry, written before its length is known.
-        out.resize(used + size + 1);
+        // A unit takes at most two bytes; surrogate pairs go through AppendPair.
+        out.resize(used + 2 * size);
         char* target = out.data() + used;
         std::size_t i = 0;
         while (i < size) {
-            if (FAsciiSame) {
+            if (asciiSame) {
                 while (i + 8 <= size) {
                     std::uint64_t word;
                     std::memcpy(&word, data + i, 8);
@@ -326,20 +356,17 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
                            static_cast<char16_t>(0xDC00 | (point & 0x3FF)), out);
                 i += 4;
                 used = out.size();
-                out.resize(used + size - i + 1);
+                out.resize(used + 2 * (size - i));
                 target = out.data() + used;
                 continue;
             } else {
                 // Ill-formed, or cut by the end of the piece.
                 break;
             }
-            if (unit < 0x80 && FAsciiSame) {
+            if (unit < 0x80 && asciiSame) {
                 *target++ = static_cast<char>(unit);
             } else {
-                const std::uint32_t bytes = Unit(unit);
-                target[0] = static_cast<char>(bytes);
-                target[1] = static_cast<char>(bytes >> 8);
-                target += bytes >> 16 & 3;
+                target = PutUnit(entries, unit, target);
             }
             i += length;
         }
@@ -353,21 +380,41 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
 
     void AppendExactly(std::u16string_view text, std::string& out) { FExact->Encode(text, true, out); }
 
-    // The bytes of a unit: the first in bits 0-7, the second in bits 8-15,
-    // their number in bits 16-17.
-    std::uint32_t Unit(char16_t unit) {
-        std::uint32_t entry = FUnits.Get(unit);
+    // The bytes of a unit, written at `at`: one or two, as the exact encoder
+    // writes at most. Remembered as 0x100 | byte for one byte and as
+    // first << 8 | second for two (the first is then a lead byte, 81 or
+    // more); kAskExact marks the rare result that fits neither.
+    static constexpr std::uint16_t kAskExact = 1;
+
+    char* PutUnit(char16_t unit, char* at) { return PutUnit(FUnits.Entries(), unit, at); }
+    char* PutUnit(const std::atomic<std::uint16_t>* entries, char16_t unit, char* at) {
+        const std::uint16_t entry = entries[unit].load(std::memory_order_relaxed);
+        if (entry < 0x100) return PutUnitExactly(unit, entry, at);
+        // Without a branch on the length: room for two bytes is always there.
+        const bool two = entry >= 0x8100;
+        at[0] = static_cast<char>(two ? entry >> 8 : entry);
+        at[1] = static_cast<char>(entry);
+        return at + 1 + two;
+    }
+
+    // A unit not learnt yet, or one the table cannot hold.
+    [[gnu::noinline]] char* PutUnitExactly(char16_t unit, std::uint16_t entry, char* at) {
+        std::string bytes;
+        AppendExactly(std::u16string_view(&unit, 1), bytes);
+        bytes.resize(std::min<std::size_t>(bytes.size(), 2));
+        const auto first = bytes.empty() ? 0 : static_cast<std::uint8_t>(bytes[0]);
         if (entry == 0) {
-            std::string bytes;
-            AppendExactly(std::u16string_view(&unit, 1), bytes);
-            // An ANSI code page writes a character in at most two bytes.
-            const std::size_t length = std::min<std::size_t>(bytes.size(), 2);
-            entry = static_cast<std::uint32_t>(length) << 16;
-            for (std::size_t i = 0; i < length; ++i)
-                entry |= static_cast<std::uint32_t>(static_cast<std::uint8_t>(bytes[i])) << (8 * i);
-            FUnits.Set(unit, entry);
+            if (bytes.size() == 1) {
+                FUnits.Set(unit, static_cast<std::uint16_t>(0x100 | first));
+            } else if (bytes.size() == 2 && first >= 0x81) {
+                FUnits.Set(unit,
+                           static_cast<std::uint16_t>(first << 8 | static_cast<std::uint8_t>(bytes[1])));
+            } else {
+                FUnits.Set(unit, kAskExact);
+            }
         }
-        return entry & ~TSharedTable::kKnown;
+        std::memcpy(at, bytes.data(), bytes.size());
+        return at + bytes.size();
     }
 
     void AppendPair(char16_t high, char16_t low, std::string& out) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 
@@ -16,6 +17,15 @@ inline bool IsLead932(std::uint8_t byte) {
 }
 inline bool IsTrail932(std::uint8_t byte) {
     return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
+}
+
+// A two-byte character's place in a table of all of them: lead bytes 81-9F
+// and E0-FC, trail bytes 40-FC, 11340 places in all.
+inline constexpr std::size_t kTrails932 = 0xFC - 0x40 + 1;
+inline constexpr std::size_t kPairs932 = 60 * kTrails932;
+inline std::size_t PairIndex932(std::uint8_t lead, std::uint8_t trail) {
+    const std::size_t row = lead <= 0x9F ? lead - 0x81u : lead - 0xE0u + 31;
+    return row * kTrails932 + (trail - 0x40u);
 }
 
 // Decodes 932 like `exact` (a decoder of 932 as CodePageIcu.cpp sets it up).

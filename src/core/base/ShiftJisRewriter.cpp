@@ -27,15 +27,9 @@ void Put(std::uint16_t entry, char*& at) {
 
 // Entries of the two-byte characters, shared by the rewriters of the
 // process and learnt as they come: small enough to stay in the first-level
-// cache (lead bytes 81-9F and E0-FC, trail bytes 40-FC).
-constexpr std::size_t kTrails = 0xFC - 0x40 + 1;
-std::atomic<std::uint16_t> gPairs[60 * kTrails];
+// cache.
+std::atomic<std::uint16_t> gPairs[kPairs932];
 std::atomic<std::uint16_t> gSingles[0x100];
-
-std::size_t PairIndex(std::uint8_t lead, std::uint8_t trail) {
-    const std::size_t row = lead <= 0x9F ? lead - 0x81u : lead - 0xE0u + 31;
-    return row * kTrails + (trail - 0x40u);
-}
 
 }  // namespace
 
@@ -132,7 +126,7 @@ void TShiftJisRewriter::Rewrite(std::string_view bytes, bool flush, std::string&
             }
             return;
         } else if (IsTrail932(data[i + 1])) {
-            std::atomic<std::uint16_t>& slot = gPairs[PairIndex(byte, data[i + 1])];
+            std::atomic<std::uint16_t>& slot = gPairs[PairIndex932(byte, data[i + 1])];
             std::uint16_t entry = slot.load(std::memory_order_relaxed);
             if (entry == 0) {
                 entry = Learn(std::string_view(reinterpret_cast<const char*>(data + i), 2));
