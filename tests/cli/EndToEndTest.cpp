@@ -75,6 +75,10 @@ INSTANTIATE_TEST_SUITE_P(
         EndToEndCase{"LaterSwitchesWin", "C", "a,b\n", With({"/quote:0", "/quote:1", "/target:out.csv"}), 0,
                      "a,\"b\"\r\n", ""},
         EndToEndCase{"AutoIsAccepted", "C", "a\n", With({"/AUTO"}), 0, "a\r\n", ""},
+        // Ticks past the widest row are never written, quoted or not.
+        EndToEndCase{"TicksPastTheLastColumn", "C", "a,b\nc\n", With({"/quote:1,2,99"}), 0,
+                     "a,\"b\"\r\nc,\"\"\r\n", ""},
+        EndToEndCase{"NegativeTickTicksNothing", "C", "a,b\n", With({"/quote:-1,1"}), 0, "a,b\r\n", ""},
         EndToEndCase{"MissingSource",
                      "C",
                      "a\n",

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -70,7 +71,7 @@ class TSpecialScanner {
             const std::size_t offset = i - FBlock;
             if (offset < 64) {
                 if (const std::uint64_t mask = FMask >> offset; mask != 0)
-                    return i + static_cast<std::size_t>(__builtin_ctzll(mask));
+                    return i + static_cast<std::size_t>(std::countr_zero(mask));
                 i = FBlock + 64;
             }
             if (FSize - i < 64) {

@@ -67,7 +67,7 @@ void WriteFromUtf16(const std::u16string& source, const TColumnSet& quoteColumns
                     unsigned pass, unsigned passes) {
     TQuotedCsvWriter writer(file, encoding, quoteColumns);
     TQuotedCsvSink sink(writer, width, growing);
-    SplitCsvFile(source, sink, nullptr, progress, pass, passes);
+    SplitCsvFile(source, sink, progress, pass, passes);
     sink.Finish();
     writer.Finish();
 }

@@ -106,23 +106,12 @@ auto Reporter(const TProgressCallback& progress, std::uint64_t size, unsigned pa
 
 }  // namespace
 
-void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16, ICsvSinkOf<char>* sink8,
-                  const TProgressCallback& progress, unsigned pass, unsigned passes, bool exact) {
+void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink,
+                  const TProgressCallback& progress, unsigned pass, unsigned passes) {
     TCsvSource source(fileName);
     TTextReader reader = source.Reader();
     const auto report = Reporter(progress, source.Size, pass, passes);
-
-    if (sink8 != nullptr && TTextReader::ReadsAs(source.CodePage, CP_UTF_8)) {
-        // Split as bytes, without UTF-16 on the way.
-        TUtf8CsvSplitter splitter(*sink8);
-        std::string_view piece;
-        while (reader.ReadAs(CP_UTF_8, piece, exact)) {
-            splitter.Feed(piece);
-            report(reader.BytesRead());
-        }
-        return;
-    }
-    TCsvSplitter splitter(sink16);
+    TCsvSplitter splitter(sink);
     std::u16string piece;
     while (reader.Read(piece)) {
         splitter.Feed(piece);
@@ -157,7 +146,7 @@ bool ReadCsvShape(const std::u16string& fileName, TCsvShape& shape, const TProgr
                 passes, withFirstRow)) {
             counter.Finish();
         } else {
-            SplitCsvFile(fileName, counter, nullptr, progress, pass, passes);
+            SplitCsvFile(fileName, counter, progress, pass, passes);
         }
     } catch (const EAbort&) {
         throw;

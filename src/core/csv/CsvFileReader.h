@@ -19,23 +19,20 @@ namespace quillmark {
 // EFOpenError or EReadError when it cannot be read.
 TCodePage DetectCsvFileCodePage(const std::u16string& fileName);
 
-// Feeds the whole file through the state machine into `sink`: as UTF-8 for
-// a UTF-8 file when `sink8` is given, as UTF-16 into `sink16` otherwise.
-// `progress`, when given, hears after each piece how far this read has
-// come, as pass `pass` of `passes` reads of the file: (pass x size + bytes
-// read, passes x size). Throws EFOpenError or EReadError when the file
-// cannot be opened or read; an EAbort from `progress` or an error of a sink
-// passes through. Without `exact`, ill-formed UTF-8 reaches `sink8` as it is
-// (the places of the stores are the same; only their content differs).
-void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink16,
-                  ICsvSinkOf<char>* sink8 = nullptr, const TProgressCallback& progress = {},
-                  unsigned pass = 0, unsigned passes = 1, bool exact = true);
+// Feeds the whole file, decoded to UTF-16, through the state machine into
+// `sink`. `progress`, when given, hears after each piece how far this read
+// has come, as pass `pass` of `passes` reads of the file: (pass x size +
+// bytes read, passes x size). Throws EFOpenError or EReadError when the file
+// cannot be opened or read; an EAbort from `progress` or an error of the
+// sink passes through.
+void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink,
+                  const TProgressCallback& progress = {}, unsigned pass = 0, unsigned passes = 1);
 
 // Feeds the file's text to `feed` in pieces, as TTextReader::ReadAs reads
-// it in `target`, when the file is one ReadAs reads so (UTF-8 or Shift_JIS
-// in UTF-8, Shift_JIS in 932): what SplitCsvFile gives a `sink8`, in
-// `target`. False, with nothing read, for a file of any other code page.
-// Errors, `progress` and `exact` as for SplitCsvFile.
+// it in `target` (with `exact`), when the file is one ReadAs reads so (UTF-8
+// or Shift_JIS in UTF-8, Shift_JIS in 932): text for TByteCsvMachine. False,
+// with nothing read, for a file of any other code page. Errors and
+// `progress` as for SplitCsvFile.
 bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
                    const std::function<void(std::string_view)>& feed, const TProgressCallback& progress = {},
                    unsigned pass = 0, unsigned passes = 1, bool exact = true);
