@@ -1,5 +1,6 @@
 #include "csv/ConvertCsvFile.h"
 
+#include "base/BackgroundWriter.h"
 #include "base/Exception.h"
 #include "base/FileSystem.h"
 #include "base/Messages.h"
@@ -50,13 +51,16 @@ bool WriteFromBytes(const std::u16string& source, TCodePage sourceCodePage, cons
                     std::size_t width, bool growing, unsigned pass, unsigned passes) {
     const TCodePage output = OutputCodePage(encoding);
     const TCodePage read = TTextReader::ReadsAs(sourceCodePage, output) ? output : CP_UTF_8;
+    // Encoding (where needed) and writing go on in a second thread while
+    // this one reads and quotes.
     TAnsiSink encoded(file);
-    TByteCsvQuoter quoter(read == output ? static_cast<IByteSink&>(file) : encoded, quoteColumns, width,
-                          growing);
+    TBackgroundWriter background(read == output ? static_cast<IByteSink&>(file) : encoded);
+    TByteCsvQuoter quoter(background, quoteColumns, width, growing);
     if (!ReadCsvFileAs(
             source, read, [&quoter](std::string_view text) { quoter.Feed(text); }, progress, pass, passes))
         return false;
     quoter.Finish();
+    background.Finish();
     encoded.Finish();
     return true;
 }
@@ -65,11 +69,13 @@ bool WriteFromBytes(const std::u16string& source, TCodePage sourceCodePage, cons
 void WriteFromUtf16(const std::u16string& source, const TColumnSet& quoteColumns, std::int32_t encoding,
                     TSafeFileWriter& file, const TProgressCallback& progress, std::size_t width, bool growing,
                     unsigned pass, unsigned passes) {
-    TQuotedCsvWriter writer(file, encoding, quoteColumns);
+    TBackgroundWriter background(file);
+    TQuotedCsvWriter writer(background, encoding, quoteColumns);
     TQuotedCsvSink sink(writer, width, growing);
     SplitCsvFile(source, sink, progress, pass, passes);
     sink.Finish();
     writer.Finish();
+    background.Finish();
 }
 
 // Writes the target in one pass over the source. With `growing`, the width
