@@ -4,6 +4,7 @@
 
 #include "base/Exception.h"
 #include "base/Messages.h"
+#include "base/ReadAhead.h"
 #include "base/Stream.h"
 #include "base/Utf.h"
 #include "csv/ByteCsvMachine.h"
@@ -126,10 +127,27 @@ bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
     if (!TTextReader::ReadsAs(source.CodePage, target)) return false;
     TTextReader reader = source.Reader();
     const auto report = Reporter(progress, source.Size, pass, passes);
-    std::string_view piece;
-    while (reader.ReadAs(target, piece, exact)) {
+    if (source.Size <= kPieceBytes) {
+        std::string_view piece;
+        while (reader.ReadAs(target, piece, exact)) {
+            feed(piece);
+            report(reader.BytesRead());
+        }
+        return true;
+    }
+    // A file of several pieces is read and decoded in a second thread.
+    TReadAhead ahead([&reader, target, exact](std::string& piece, std::uint64_t& done) {
+        std::string_view text;
+        if (!reader.ReadAs(target, text, exact)) return false;
+        piece.assign(text);
+        done = reader.BytesRead();
+        return true;
+    });
+    std::string piece;
+    std::uint64_t done = 0;
+    while (ahead.Next(piece, done)) {
         feed(piece);
-        report(reader.BytesRead());
+        report(done);
     }
     return true;
 }
