@@ -5,7 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
-#if defined(__SSE2__)
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -39,6 +41,33 @@ inline std::uint8_t ClassOf(char byte) {
 
 // Bit k is set when byte k of the 64 at `bytes` is anything but content
 // other than the tab: a control character, DEL, a comma or a quotation mark.
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx2"))) inline std::uint64_t SpecialMaskAvx2(const char* bytes) {
+    const __m256i below = _mm256_set1_epi8(0x1F), del = _mm256_set1_epi8(0x7F), comma = _mm256_set1_epi8(','),
+                  quote = _mm256_set1_epi8('"');
+    std::uint64_t mask = 0;
+    for (int part = 0; part < 2; ++part) {
+        const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32 * part));
+        const __m256i hit = _mm256_or_si256(
+            _mm256_or_si256(_mm256_cmpeq_epi8(_mm256_min_epu8(chunk, below), chunk),
+                            _mm256_cmpeq_epi8(chunk, del)),
+            _mm256_or_si256(_mm256_cmpeq_epi8(chunk, comma), _mm256_cmpeq_epi8(chunk, quote)));
+        mask |= static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(hit)))
+                << (32 * part);
+    }
+    return mask;
+}
+#endif
+
+inline bool HasAvx2() {
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
+    return hasAvx2;
+#else
+    return false;
+#endif
+}
+
 inline std::uint64_t SpecialMask(const char* bytes) {
     std::uint64_t mask = 0;
 #if defined(__SSE2__)
@@ -62,7 +91,8 @@ inline std::uint64_t SpecialMask(const char* bytes) {
 // once however many fields it holds.
 class TSpecialScanner {
   public:
-    TSpecialScanner(const char* data, std::size_t size) : FData(data), FSize(size), FBlock(size + 64) {}
+    TSpecialScanner(const char* data, std::size_t size)
+        : FData(data), FSize(size), FBlock(size + 64), FAvx2(HasAvx2()) {}
 
     // The first special byte at or after `i` (at most the size), or the size.
     std::size_t Next(std::size_t i) {
@@ -80,7 +110,11 @@ class TSpecialScanner {
                 return i;
             }
             FBlock = i;
+#if defined(__x86_64__) && defined(__GNUC__)
+            FMask = FAvx2 ? SpecialMaskAvx2(FData + i) : SpecialMask(FData + i);
+#else
             FMask = SpecialMask(FData + i);
+#endif
         }
     }
 
@@ -89,6 +123,7 @@ class TSpecialScanner {
     std::size_t FSize;
     std::size_t FBlock;  // where the 64 bytes of FMask start
     std::uint64_t FMask = 0;
+    bool FAvx2;
 };
 
 }  // namespace detail
