@@ -117,6 +117,8 @@ class TShiftJisRewriter {
 
     std::unique_ptr<TCodePageDecoder> FDecoder;
     std::unique_ptr<TCodePageEncoder> FEncoder;
+    std::unique_ptr<char[]> FScratch;  // room to rewrite into before appending
+    std::size_t FScratchSize = 0;
     std::uint16_t FBadPair;  // a lead byte without its trail
     std::uint8_t FLead = 0;
     bool FHasLead = false;

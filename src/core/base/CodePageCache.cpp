@@ -111,9 +111,8 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         }
         const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
         const std::size_t size = bytes.size();
-        const std::size_t start = out.size();
-        out.resize(start + kMostPerByte * size);
-        TChar* target = out.data() + start;
+        TChar* const begin = Scratch<TChar>().Room(kMostPerByte * size);
+        TChar* target = begin;
         // Kept in registers: the bytes written could otherwise be members.
         const bool asciiSame = FAsciiSame;
         const TSingles& singles = FSingles;
@@ -142,7 +141,7 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
                 ++i;
             } else if (i + 1 == size) {
                 if (flush) {
-                    out.resize(static_cast<std::size_t>(target - out.data()));
+                    out.append(begin, static_cast<std::size_t>(target - begin));
                     DecodeRest(bytes.substr(i), out);
                     return;
                 }
@@ -181,7 +180,16 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
                 ++i;
             }
         }
-        out.resize(static_cast<std::size_t>(target - out.data()));
+        out.append(begin, static_cast<std::size_t>(target - begin));
+    }
+
+    template <class TChar>
+    TScratch<TChar>& Scratch() {
+        if constexpr (sizeof(TChar) == 2) {
+            return FScratch16;
+        } else {
+            return FScratch8;
+        }
     }
 
     // Every single byte, as the exact decoder reads it on its own, worked
@@ -229,6 +237,8 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
     std::unique_ptr<TCodePageDecoder> FExact;
     const TSingles& FSingles;
     TSharedTable& FPairs;
+    TScratch<char16_t> FScratch16;
+    TScratch<char> FScratch8;
     char16_t FBadPair = u'\u30FB';
     bool FAsciiSame = true;  // seven-bit bytes decode to themselves
     std::uint8_t FLead = 0;
@@ -313,10 +323,9 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
         const std::size_t size = text.size();
         const std::atomic<std::uint16_t>* const entries = FUnits.Entries();
         const bool asciiSame = FAsciiSame;
-        std::size_t used = out.size();
         // A unit takes at most two bytes; surrogate pairs go through AppendPair.
-        out.resize(used + 2 * size);
-        char* target = out.data() + used;
+        char* const begin = FScratch.Room(2 * size);
+        char* target = begin;
         std::size_t i = 0;
         while (i < size) {
             if (asciiSame) {
@@ -333,31 +342,29 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
             const std::uint8_t byte = data[i];
             char16_t unit;
             std::size_t length;
-            if (byte < 0x80) {
+            // Kana and kanji first: three bytes.
+            if ((byte & 0xF0) == 0xE0 && i + 2 < size && IsTrail(data[i + 1]) && IsTrail(data[i + 2])) {
+                unit = static_cast<char16_t>((byte & 0x0F) << 12 | (data[i + 1] & 0x3F) << 6 |
+                                             (data[i + 2] & 0x3F));
+                // Overlong forms and surrogates are ill-formed.
+                if (unit < 0x800 || (unit >= 0xD800 && unit <= 0xDFFF)) break;
+                length = 3;
+            } else if (byte < 0x80) {
                 unit = byte;
                 length = 1;
             } else if (byte >= 0xC2 && byte <= 0xDF && i + 1 < size && IsTrail(data[i + 1])) {
                 unit = static_cast<char16_t>((byte & 0x1F) << 6 | (data[i + 1] & 0x3F));
                 length = 2;
-            } else if ((byte & 0xF0) == 0xE0 && i + 2 < size && IsTrail(data[i + 1]) &&
-                       IsTrail(data[i + 2]) && (byte != 0xE0 || data[i + 1] >= 0xA0) &&
-                       (byte != 0xED || data[i + 1] <= 0x9F)) {
-                unit = static_cast<char16_t>((byte & 0x0F) << 12 | (data[i + 1] & 0x3F) << 6 |
-                                             (data[i + 2] & 0x3F));
-                length = 3;
             } else if (byte >= 0xF0 && byte <= 0xF4 && i + 3 < size && IsTrail(data[i + 1]) &&
                        IsTrail(data[i + 2]) && IsTrail(data[i + 3]) &&
                        (byte != 0xF0 || data[i + 1] >= 0x90) && (byte != 0xF4 || data[i + 1] <= 0x8F)) {
                 const char32_t point = (byte & 0x07) << 18 | (data[i + 1] & 0x3F) << 12 |
                                        (data[i + 2] & 0x3F) << 6 | (data[i + 3] & 0x3F);
-                used = static_cast<std::size_t>(target - out.data());
-                out.resize(used);
+                out.append(begin, static_cast<std::size_t>(target - begin));
                 AppendPair(static_cast<char16_t>(0xD7C0 + (point >> 10)),
                            static_cast<char16_t>(0xDC00 | (point & 0x3FF)), out);
                 i += 4;
-                used = out.size();
-                out.resize(used + 2 * (size - i));
-                target = out.data() + used;
+                target = begin;
                 continue;
             } else {
                 // Ill-formed, or cut by the end of the piece.
@@ -370,7 +377,7 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
             }
             i += length;
         }
-        out.resize(static_cast<std::size_t>(target - out.data()));
+        out.append(begin, static_cast<std::size_t>(target - begin));
         if (i < size || flush) EncodeUtf8Widened(text.substr(i), flush, out);
     }
 
@@ -432,6 +439,7 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
     std::unique_ptr<TCodePageEncoder> FExact;
     TSharedTable& FUnits;
     std::map<char32_t, std::string> FPairs;
+    TScratch<char> FScratch;
     char16_t FHighSurrogate = 0;
     bool FAsciiSame = true;  // seven-bit characters encode to themselves
 };

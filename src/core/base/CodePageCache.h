@@ -28,6 +28,24 @@ inline std::size_t PairIndex932(std::uint8_t lead, std::uint8_t trail) {
     return row * kTrails932 + (trail - 0x40u);
 }
 
+// Room to convert into before the result is appended to a string: growing
+// the string instead would fill the room with zeros first.
+template <class TChar>
+class TScratch {
+  public:
+    TChar* Room(std::size_t size) {
+        if (size > FCapacity) {
+            FData.reset(new TChar[size]);
+            FCapacity = size;
+        }
+        return FData.get();
+    }
+
+  private:
+    std::unique_ptr<TChar[]> FData;
+    std::size_t FCapacity = 0;
+};
+
 // Decodes 932 like `exact` (a decoder of 932 as CodePageIcu.cpp sets it up).
 std::unique_ptr<TCodePageDecoder> MakeCachedShiftJisDecoder(std::unique_ptr<TCodePageDecoder> exact);
 

@@ -87,11 +87,14 @@ void TShiftJisRewriter::Rewrite(std::string_view bytes, bool flush, std::string&
     }
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const std::size_t size = bytes.size();
-    const std::size_t start = out.size();
     // A character never takes more than two bytes, and a byte alone never
     // more than two.
-    out.resize(start + 2 * size);
-    char* at = out.data() + start;
+    if (FScratchSize < 2 * size) {
+        FScratchSize = 2 * size;
+        FScratch.reset(new char[FScratchSize]);
+    }
+    char* const begin = FScratch.get();
+    char* at = begin;
     std::size_t i = 0;
     while (i < size) {
         // Seven-bit text, eight bytes at a time: 932 keeps it as it is.
@@ -117,7 +120,7 @@ void TShiftJisRewriter::Rewrite(std::string_view bytes, bool flush, std::string&
             Put(entry, at);
             ++i;
         } else if (i + 1 == size) {
-            out.resize(static_cast<std::size_t>(at - out.data()));
+            out.append(begin, static_cast<std::size_t>(at - begin));
             if (flush) {
                 RewriteExactly(std::string_view(reinterpret_cast<const char*>(data + i), 1), out);
             } else {
@@ -140,7 +143,7 @@ void TShiftJisRewriter::Rewrite(std::string_view bytes, bool flush, std::string&
             ++i;
         }
     }
-    out.resize(static_cast<std::size_t>(at - out.data()));
+    out.append(begin, static_cast<std::size_t>(at - begin));
 }
 
 }  // namespace quillmark
