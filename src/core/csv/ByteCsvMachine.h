@@ -195,6 +195,11 @@ void TByteCsvMachine<TActions>::Feed(std::string_view text) {
                         ++i;
                         break;
                     case kDrop:
+                        // CR LF, the usual line break, in one step.
+                        if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') {
+                            FActions.NextRow();
+                            ++i;
+                        }
                         ++i;
                         break;
                     default:
@@ -222,7 +227,13 @@ void TByteCsvMachine<TActions>::Feed(std::string_view text) {
                     if (byteClass == kContent) continue;
                     store(run, at);
                     run = i;
-                    if (byteClass == kDrop) continue;
+                    if (byteClass == kDrop) {
+                        if (data[at] != '\r' || i == size || data[i] != '\n') continue;
+                        // CR LF, the usual line break, in one step.
+                        ++i;
+                        separate(kLineFeed);
+                        break;
+                    }
                     if (byteClass == kQuote) {
                         FActions.StoreQuote(size - at);
                         if (state == Plain) continue;
