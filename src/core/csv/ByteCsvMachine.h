@@ -232,16 +232,19 @@ void TByteCsvMachine<TActions>::Feed(std::string_view text) {
                         // CR LF, the usual line break, in one step.
                         ++i;
                         separate(kLineFeed);
-                        break;
-                    }
-                    if (byteClass == kQuote) {
+                    } else if (byteClass == kQuote) {
                         FActions.StoreQuote(size - at);
                         if (state == Plain) continue;
                         state = Quoted;
+                        break;
                     } else {
                         separate(byteClass);
                     }
-                    break;
+                    // Most fields begin with content: read on in Plain
+                    // without going round the states.
+                    if (i == size || ClassOf(data[i]) != kContent) break;
+                    state = Plain;
+                    run = i;
                 }
                 break;
             }

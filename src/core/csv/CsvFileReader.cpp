@@ -49,10 +49,14 @@ class TShapeCounter final : public ICsvSinkOf<char16_t> {
     }
 
   private:
-    bool Count(std::size_t row, std::size_t column) {
+    [[gnu::always_inline]] bool Count(std::size_t row, std::size_t column) {
         if (row >= FShape.RowCount) FShape.RowCount = row + 1;
         if (column >= FShape.ColCount) FShape.ColCount = column + 1;
         if (row != 0 || !FWithFirstRow) return false;
+        return KeepFirstRow(column);
+    }
+
+    bool KeepFirstRow(std::size_t column) {
         if (FShape.FirstRow.size() <= column) {
             FShape.FirstRow.resize(column + 1);
             FFirstRow8.resize(column + 1);
