@@ -7,7 +7,10 @@ Builds the release programs unless --program is given, generates the corpus
 into bench/out/ (kept between runs; UTF-8 and the same rows in Shift_JIS),
 checks which peers are installed (iconv, Miller's mlr, python3) and prints
 one table: median seconds, input MiB/s and peak memory of each run, and the
-ratios the targets are stated in. This measures; it asserts nothing.
+ratios the targets are stated in. Every run writes a new file: the previous
+run's output is removed before the clock starts, for the programs that
+replace it themselves as for those whose output the harness redirects. This
+measures; it asserts nothing.
 
 With --big, it also converts a generated file of that many GiB, printing
 time and peak memory, and checks the target against the in-memory
@@ -45,8 +48,12 @@ def corpus(size_mib):
     return prefix
 
 
-def measure(command, env, stdout=None):
-    """Wall seconds and peak resident MiB of one run."""
+def measure(command, env, stdout=None, fresh=None):
+    """Wall seconds and peak resident MiB of one run. The file `fresh` is
+    removed before the clock starts, so that no run pays for freeing the
+    previous run's output (which a shell's redirection does untimed)."""
+    if fresh and os.path.exists(fresh):
+        os.remove(fresh)
     out = open(stdout, "wb") if stdout else subprocess.DEVNULL
     start = time.perf_counter()
     process = subprocess.Popen(command, env=env, stdout=out)
@@ -59,8 +66,8 @@ def measure(command, env, stdout=None):
     return elapsed, usage.ru_maxrss / 1024
 
 
-def median_run(command, env, runs, stdout=None):
-    results = [measure(command, env, stdout) for _ in range(runs)]
+def median_run(command, env, runs, stdout=None, fresh=None):
+    results = [measure(command, env, stdout, fresh) for _ in range(runs)]
     return statistics.median(r[0] for r in results), max(r[1] for r in results)
 
 
@@ -129,7 +136,7 @@ def main():
     rows = {}
 
     def run(name, command, source, stdout=None):
-        seconds, peak = median_run(command, env, args.runs, stdout)
+        seconds, peak = median_run(command, env, args.runs, stdout, fresh=target)
         size = os.path.getsize(source) / 2**20
         rows[name] = seconds
         print(f"{name:<34} {size:>9.1f} {seconds:>8.2f} {size / seconds:>8.1f} {peak:>9.0f}", flush=True)

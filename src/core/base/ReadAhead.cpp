@@ -34,7 +34,6 @@ void TReadAhead::Run() {
         bool more = false;
         std::exception_ptr error;
         try {
-            piece.Bytes.clear();
             more = FNext(piece.Bytes, piece.Count);
         } catch (...) {
             error = std::current_exception();

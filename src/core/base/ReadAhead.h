@@ -14,9 +14,10 @@ namespace quillmark {
 
 // Runs a source of pieces in a thread of its own, a couple of pieces ahead
 // of the caller, so that reading and decoding overlap what the caller does
-// with the pieces. `next` fills its string with the next piece and sets the
-// count that goes with it (bytes read so far, say); it returns false at the
-// end. It runs only in the other thread, from the first call to Next on.
+// with the pieces. `next` replaces its string with the next piece (the
+// string holds an old piece, to be reused or dropped) and sets the count
+// that goes with it (bytes read so far, say); it returns false at the end.
+// It runs only in the other thread, from the first call to Next on.
 class TReadAhead {
   public:
     using TNext = std::function<bool(std::string& piece, std::uint64_t& count)>;

@@ -141,9 +141,7 @@ bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
     }
     // A file of several pieces is read and decoded in a second thread.
     TReadAhead ahead([&reader, target, exact](std::string& piece, std::uint64_t& done) {
-        std::string_view text;
-        if (!reader.ReadAs(target, text, exact)) return false;
-        piece.assign(text);
+        if (!reader.ReadAs(target, piece, exact)) return false;
         done = reader.BytesRead();
         return true;
     });

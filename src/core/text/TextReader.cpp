@@ -90,6 +90,26 @@ bool TTextReader::ReadsAs(TCodePage codePage, TCodePage target) {
     return target == CP_SHIFT_JIS && codePage == CP_SHIFT_JIS;
 }
 
+bool TTextReader::ReadAs(TCodePage target, std::string& text, bool exact) {
+    std::string_view view;
+    if (!ReadAs(target, view, exact)) return false;
+    if (view.data() == FBytes.data()) {
+        Hand(view, FBytes, text);
+    } else if (view.data() == FDecoded.data()) {
+        Hand(view, FDecoded, text);
+    } else {
+        text.assign(view);
+    }
+    return true;
+}
+
+void TTextReader::Hand(std::string_view view, std::string& buffer, std::string& text) {
+    // Nothing else looks into the buffer once a piece is made: what a
+    // cleaner keeps for the next piece it has copied.
+    buffer.resize(view.size());
+    std::swap(buffer, text);
+}
+
 bool TTextReader::ReadAs(TCodePage target, std::string_view& text, bool exact) {
     text = {};
     std::string_view bytes;

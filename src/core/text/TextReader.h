@@ -38,6 +38,10 @@ class TTextReader {
     // next call. Without `exact`, ill-formed UTF-8 passes as it is (see
     // TUtf8Cleaner). Use one of Read and ReadAs on a reader, not both.
     bool ReadAs(TCodePage target, std::string_view& text, bool exact = true);
+    // The same piece, put into `text`: the reader's buffer changes places
+    // with `text` where it can (the piece is a start of it) instead of being
+    // copied, and then reads on into the string `text` held before.
+    bool ReadAs(TCodePage target, std::string& text, bool exact = true);
 
     // Bytes taken from the stream so far.
     std::uint64_t BytesRead() const { return FBytesRead; }
@@ -48,6 +52,8 @@ class TTextReader {
     void Decode(std::string_view bytes, bool last, std::u16string& text);
     // The next raw piece, without a byte-order mark; false when done.
     bool NextPiece(std::string_view& bytes);
+    // Moves or copies `view` into `text`; `view` points into `buffer`.
+    static void Hand(std::string_view view, std::string& buffer, std::string& text);
 
     TStream& FStream;
     TCodePage FCodePage;
