@@ -31,7 +31,8 @@ class TByteCsvQuoter {
     void Feed(std::string_view text);
     void Finish();
 
-    // What the machine does, as TByteCsvMachine tells it.
+    // What the machine does, as TByteCsvMachine tells it: defined inline in
+    // ByteCsvQuoter.cpp, for the machine's loop there.
     void Store(const char* bytes, std::size_t size, std::size_t remaining);
     void StoreQuote(std::size_t remaining);
     void StoreLineFeed(std::size_t remaining);
