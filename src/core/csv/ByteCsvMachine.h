@@ -57,14 +57,24 @@ __attribute__((target("avx2"))) inline std::uint64_t SpecialMaskAvx2(const char*
     }
     return mask;
 }
+
+__attribute__((target("avx512bw"))) inline std::uint64_t SpecialMaskAvx512(const char* bytes) {
+    const __m512i chunk = _mm512_loadu_si512(bytes);
+    return _mm512_cmple_epu8_mask(chunk, _mm512_set1_epi8(0x1F)) |
+           _mm512_cmpeq_epi8_mask(chunk, _mm512_set1_epi8(0x7F)) |
+           _mm512_cmpeq_epi8_mask(chunk, _mm512_set1_epi8(',')) |
+           _mm512_cmpeq_epi8_mask(chunk, _mm512_set1_epi8('"'));
+}
 #endif
 
-inline bool HasAvx2() {
+// The widest vector instructions the processor has for SpecialMask: 0 none
+// beyond SSE2, 1 AVX2, 2 AVX-512BW.
+inline int VectorLevel() {
 #if defined(__x86_64__) && defined(__GNUC__)
-    static const bool hasAvx2 = __builtin_cpu_supports("avx2");
-    return hasAvx2;
+    static const int level = __builtin_cpu_supports("avx512bw") ? 2 : __builtin_cpu_supports("avx2") ? 1 : 0;
+    return level;
 #else
-    return false;
+    return 0;
 #endif
 }
 
@@ -92,7 +102,7 @@ inline std::uint64_t SpecialMask(const char* bytes) {
 class TSpecialScanner {
   public:
     TSpecialScanner(const char* data, std::size_t size)
-        : FData(data), FSize(size), FBlock(size + 64), FAvx2(HasAvx2()) {}
+        : FData(data), FSize(size), FBlock(size + 64), FLevel(VectorLevel()) {}
 
     // The first special byte at or after `i` (at most the size), or the size.
     std::size_t Next(std::size_t i) {
@@ -111,7 +121,9 @@ class TSpecialScanner {
             }
             FBlock = i;
 #if defined(__x86_64__) && defined(__GNUC__)
-            FMask = FAvx2 ? SpecialMaskAvx2(FData + i) : SpecialMask(FData + i);
+            FMask = FLevel == 2   ? SpecialMaskAvx512(FData + i)
+                    : FLevel == 1 ? SpecialMaskAvx2(FData + i)
+                                  : SpecialMask(FData + i);
 #else
             FMask = SpecialMask(FData + i);
 #endif
@@ -123,7 +135,7 @@ class TSpecialScanner {
     std::size_t FSize;
     std::size_t FBlock;  // where the 64 bytes of FMask start
     std::uint64_t FMask = 0;
-    bool FAvx2;
+    int FLevel;
 };
 
 }  // namespace detail
