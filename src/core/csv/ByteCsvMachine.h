@@ -7,7 +7,7 @@
 #include <string_view>
 #if defined(__x86_64__) && defined(__GNUC__)
 #include <immintrin.h>
-#elif defined(__SSE2__)
+#elif defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
 
@@ -80,7 +80,7 @@ inline int VectorLevel() {
 
 inline std::uint64_t SpecialMask(const char* bytes) {
     std::uint64_t mask = 0;
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
     const __m128i below = _mm_set1_epi8(0x1F), del = _mm_set1_epi8(0x7F), comma = _mm_set1_epi8(','),
                   quote = _mm_set1_epi8('"');
     for (int part = 0; part < 4; ++part) {

@@ -1,7 +1,7 @@
 #include "csv/CsvSplitter.h"
 
 #include <array>
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
 #include <emmintrin.h>
 #endif
 #include <type_traits>
@@ -122,7 +122,7 @@ constexpr auto kRunEnds = [] {
 template <class TUnit>
 std::size_t NextCandidate(std::basic_string_view<TUnit> text, std::size_t i) {
     const std::size_t size = text.size();
-#if defined(__SSE2__)
+#if defined(__SSE2__) || defined(_M_X64)
     if constexpr (sizeof(TUnit) == 1) {
         const __m128i below = _mm_set1_epi8(0x1F), del = _mm_set1_epi8(0x7F), comma = _mm_set1_epi8(','),
                       quote = _mm_set1_epi8('"');
