@@ -68,5 +68,21 @@ TEST(NativeStrings, ValidUtf8DecodesAsUtf8) {
     EXPECT_EQ(UnicodeToNative(u"a\xDCFF"), "a\xFF");
 }
 
+// The run ends at the first byte from 0x80 up, wherever it falls in a group
+// of eight, and the copy holds exactly the run.
+TEST(SevenBitRunTest, EndsAtTheFirstHighByteAnywhere) {
+    for (std::size_t size = 0; size <= 20; ++size) {
+        for (std::size_t high = 0; high <= size; ++high) {
+            std::string bytes(size, 'a');
+            if (high < size) bytes[high] = '\x80';
+            const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+            ASSERT_EQ(SevenBitRun(data, size), high) << size << " " << high;
+            std::u16string wide(size, u'-');
+            ASSERT_EQ(CopySevenBitRun(data, size, wide.data()), high);
+            EXPECT_EQ(wide, std::u16string(high, u'a') + std::u16string(size - high, u'-'));
+        }
+    }
+}
+
 }  // namespace
 }  // namespace quillmark

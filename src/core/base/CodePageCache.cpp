@@ -119,24 +119,15 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         const std::atomic<std::uint16_t>* const pairs = FPairs.Entries();
         std::size_t i = 0;
         while (i < size) {
-            // Seven-bit text, eight bytes at a time.
+            // Seven-bit text in runs.
             if (asciiSame) {
-                while (i + 8 <= size) {
-                    std::uint64_t word;
-                    std::memcpy(&word, data + i, 8);
-                    if ((word & 0x8080808080808080u) != 0) break;
-                    for (int k = 0; k < 8; ++k)
-                        target[k] = static_cast<TChar>(data[i + k]);
-                    target += 8;
-                    i += 8;
-                }
+                const std::size_t run = CopySevenBitRun(data + i, size - i, target);
+                target += run;
+                i += run;
                 if (i == size) break;
             }
             const std::uint8_t byte = data[i];
-            if (byte < 0x80 && asciiSame) {
-                *target++ = static_cast<TChar>(byte);
-                ++i;
-            } else if (!IsLead932(byte)) {
+            if (!IsLead932(byte)) {
                 target = Put(singles[byte], target);
                 ++i;
             } else if (i + 1 == size) {
@@ -329,14 +320,9 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
         std::size_t i = 0;
         while (i < size) {
             if (asciiSame) {
-                while (i + 8 <= size) {
-                    std::uint64_t word;
-                    std::memcpy(&word, data + i, 8);
-                    if ((word & 0x8080808080808080u) != 0) break;
-                    std::memcpy(target, data + i, 8);
-                    target += 8;
-                    i += 8;
-                }
+                const std::size_t run = CopySevenBitRun(data + i, size - i, target);
+                target += run;
+                i += run;
                 if (i == size) break;
             }
             const std::uint8_t byte = data[i];

@@ -1,5 +1,8 @@
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 
@@ -15,6 +18,37 @@ std::string Utf16ToUtf8(std::u16string_view utf16);
 // Appends the UTF-8 form of `utf16` to `out` (same rules as Utf16ToUtf8).
 // A high surrogate at the very end is written as U+FFFD.
 void AppendUtf16AsUtf8(std::u16string_view utf16, std::string& out);
+
+// How many bytes `bytes` start with that are below 0x80, looked at eight at
+// a time: "ab\xE3" -> 2, "" -> 0. Every code page here reads them as ASCII.
+inline std::size_t SevenBitRun(const std::uint8_t* bytes, std::size_t size) {
+    std::size_t run = 0;
+    for (; run + 8 <= size; run += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + run, 8);
+        if ((word & 0x8080808080808080u) != 0) break;
+    }
+    while (run < size && bytes[run] < 0x80)
+        ++run;
+    return run;
+}
+
+// The same run, copied to `out` as it is found (widened to TChar): its
+// length. Short runs cost no call to a copying function.
+template <class TChar>
+inline std::size_t CopySevenBitRun(const std::uint8_t* bytes, std::size_t size, TChar* out) {
+    std::size_t run = 0;
+    for (; run + 8 <= size; run += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, bytes + run, 8);
+        if ((word & 0x8080808080808080u) != 0) break;
+        for (std::size_t k = 0; k < 8; ++k)
+            out[run + k] = static_cast<TChar>(bytes[run + k]);
+    }
+    for (; run < size && bytes[run] < 0x80; ++run)
+        out[run] = static_cast<TChar>(bytes[run]);
+    return run;
+}
 
 // The length of the longest start of UTF-8 `text` that does not end inside
 // a character still arriving: "A\xE3\x81" -> 1, "A\xE3\x81\x82" -> 4. Only the

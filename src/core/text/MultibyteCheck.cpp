@@ -2,6 +2,7 @@
 #include <array>
 #include <cstring>
 
+#include "base/Utf.h"
 #include "text/DetectScore.h"
 #include "text/EncodeDetect.h"
 
@@ -81,15 +82,7 @@ constexpr TWalkRules kUtf8Rules = MakeUtf8Rules();
 
 // The index of the first byte at or after `i` that is 0x80 or above.
 std::size_t SkipSevenBit(const std::uint8_t* data, std::size_t i, std::size_t size) {
-    constexpr std::uint64_t kHighBits = 0x8080808080808080u;
-    for (; i + 8 <= size; i += 8) {
-        std::uint64_t word;
-        std::memcpy(&word, data + i, 8);
-        if ((word & kHighBits) != 0) break;
-    }
-    while (i < size && data[i] < 0x80)
-        ++i;
-    return i;
+    return i + SevenBitRun(data + i, size - i);
 }
 
 bool Walk(const TWalkRules& rules, TBytes bytes, std::int32_t& score, bool samplePrefix) {

@@ -73,19 +73,9 @@ std::size_t IncompleteTail(std::string_view bytes) {
 bool IsCleanScalar(const std::uint8_t* data, std::size_t size) {
     std::size_t i = 0;
     while (i < size) {
-        // Seven-bit text, eight bytes at a time.
-        while (i + 8 <= size) {
-            std::uint64_t word;
-            std::memcpy(&word, data + i, 8);
-            if ((word & 0x8080808080808080u) != 0) break;
-            i += 8;
-        }
+        i += SevenBitRun(data + i, size - i);
         if (i >= size) break;
         const std::uint8_t byte = data[i];
-        if (byte < 0x80) {
-            ++i;
-            continue;
-        }
         // Kana and kanji: three bytes 1110xxxx 10xxxxxx 10xxxxxx, checked in
         // one step (only E0 and ED restrict their second byte further).
         if (i + 3 <= size && (byte & 0xF0) == 0xE0 && (data[i + 1] & 0xC0) == 0x80 &&
