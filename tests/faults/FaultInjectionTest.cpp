@@ -85,6 +85,21 @@ TEST(FaultInjection, SourceAsTargetIsConverted) {
     EXPECT_EQ(folder.Listing(), "in.csv");
 }
 
+// The file that takes an old one's place is on disk before the rename, and
+// the rename after it; a new file is not waited for.
+TEST(FaultInjection, OnlyAReplacedTargetIsSyncedToDisk) {
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", Source(100));
+    const std::string log = (folder / "sync.log").string();
+    for (const char* expected : {"", "file\nfolder\n"}) {
+        std::filesystem::remove(log);
+        const auto result = RunProgram(kCli, {"/source:in.csv", "/target:out.csv"}, folder.Path(),
+                                       Preloaded({"QUILLMARK_SYNC_LOG=" + log}));
+        EXPECT_EQ(result.ExitCode, 0) << result.Err;
+        EXPECT_EQ(std::filesystem::exists(log) ? ReadBytes(log) : "", expected);
+    }
+}
+
 TEST(FaultInjection, ShrinkingSourceIsAReadFailure) {
     TTempDir folder;
     WriteBytes(folder / "in.csv", Source(200000));

@@ -4,11 +4,14 @@
 //                                  once N bytes have been written to them
 //   QUILLMARK_SHRINK=PATH:N        PATH is cut to N bytes as soon as N bytes
 //                                  of it have been read
+//   QUILLMARK_SYNC_LOG=PATH        each fsync appends a line to PATH: "file"
+//                                  or "folder"
 #include <dlfcn.h>
 #include <errno.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -70,4 +73,18 @@ extern "C" ssize_t read(int fd, void* buffer, size_t count) {
         }
     }
     return got;
+}
+
+extern "C" int fsync(int fd) {
+    using TSync = int (*)(int);
+    static const auto real = reinterpret_cast<TSync>(dlsym(RTLD_NEXT, "fsync"));
+    if (const char* log = std::getenv("QUILLMARK_SYNC_LOG")) {
+        struct stat status;
+        const bool folder = fstat(fd, &status) == 0 && S_ISDIR(status.st_mode);
+        if (FILE* file = std::fopen(log, "a")) {
+            std::fputs(folder ? "folder\n" : "file\n", file);
+            std::fclose(file);
+        }
+    }
+    return real(fd);
 }

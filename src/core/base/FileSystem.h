@@ -34,6 +34,8 @@ int LastSystemError();
 // flush and the close are checked, and only Commit() puts the file in place,
 // in one atomic rename. Without Commit() (an error, an exception, a cancel)
 // the temporary file is removed and the target stays exactly as it was.
+// A file that replaces another is synced to disk before the rename; a new
+// file is left to the system's own writeback.
 // A target that is a device or a pipe (/dev/stdout) is written directly.
 // Where written bytes go: a file, or memory.
 class IByteSink {
@@ -75,6 +77,7 @@ class TSafeFileWriter final : public IByteSink {
     std::string FBuffer;
     std::uint64_t FWritten = 0;      // bytes in the file so far
     std::uint64_t FWrittenBack = 0;  // of those, bytes handed to the disk early
+    bool FReplacing = false;         // a file stood at the target to begin with
     bool FHasPermissions = false;
     std::filesystem::perms FPermissions{};
 };

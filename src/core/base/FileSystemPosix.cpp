@@ -181,6 +181,7 @@ TSafeFileWriter::TSafeFileWriter(std::u16string_view targetPath) : FTargetPath(t
         }
         FHasPermissions = true;
         FPermissions = static_cast<std::filesystem::perms>(info.st_mode & 07777);
+        FReplacing = true;
     }
 
     const std::filesystem::path folder = FTarget.has_parent_path() ? FTarget.parent_path() : ".";
@@ -231,7 +232,7 @@ void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
         FWritten += static_cast<std::uint64_t>(written);
     }
 #if defined(__linux__)
-    if (FWritten - FWrittenBack >= kWritebackBytes) {
+    if (FReplacing && FWritten - FWrittenBack >= kWritebackBytes) {
         // Only a hint: an error shows again at the flush.
         ::sync_file_range(FDescriptor, static_cast<off_t>(FWrittenBack),
                           static_cast<off_t>(FWritten - FWrittenBack), SYNC_FILE_RANGE_WRITE);
@@ -243,21 +244,26 @@ void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
 void TSafeFileWriter::Commit() {
     if (FDescriptor < 0) RaiseWriteError(EBADF);
     Flush();
-    const bool replacing = !FTemporary.empty();
-    if (replacing) {
+    const bool renaming = !FTemporary.empty();
+    // A file that takes the place of another is on disk first, so that a
+    // crash leaves the one or the other. A new file has nothing to protect:
+    // waiting for the disk would only make it slower (one that appeared in
+    // the meantime is protected all the same).
+    struct stat info;
+    const bool durable = renaming && (FReplacing || ::stat(FTarget.c_str(), &info) == 0);
+    if (renaming) {
         if (FHasPermissions && ::fchmod(FDescriptor, static_cast<mode_t>(FPermissions)) != 0) {
             RaiseWriteError(errno);
         }
-        // On disk before it takes the old file's place, so a crash leaves one or the other.
-        if (::fsync(FDescriptor) != 0) RaiseWriteError(errno);
+        if (durable && ::fsync(FDescriptor) != 0) RaiseWriteError(errno);
     }
     const int descriptor = FDescriptor;
     FDescriptor = -1;
     if (::close(descriptor) != 0) RaiseWriteError(errno);
-    if (replacing) {
+    if (renaming) {
         if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) RaiseWriteError(errno);
         FTemporary.clear();
-        SyncFolder(FTarget);
+        if (durable) SyncFolder(FTarget);
     }
 }
 
