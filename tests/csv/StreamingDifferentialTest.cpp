@@ -6,6 +6,7 @@
 #include <random>
 
 #include "base/Stream.h"
+#include "base/Utf.h"
 #include "csv/ConvertCsvFile.h"
 #include "csv/Csv.h"
 #include "csv/CsvFileReader.h"
@@ -164,6 +165,33 @@ TEST_P(StreamingDifferential, TextReaderPiecesJoinToTheWholeText) {
                 text += piece;
             ASSERT_TRUE(text == expected) << Escape(content) << " in pieces of " << pieceBytes;
         }
+    }
+}
+
+// A UTF-8 piece takes the rest of the character it cuts, so that no piece
+// waits for the next one: each holds at least the bytes asked for and ends
+// with a whole character, and the pieces join to the whole text.
+TEST(TextReaderTest, Utf8PiecesEndWithWholeCharacters) {
+    const std::string content =
+        "a\xE3\x81\x82"
+        "b\xF0\x9F\x98\x80"
+        "c\xC3\xA9,\xE3\x83\xBC";
+    for (const std::size_t pieceBytes : {1, 2, 3, 4, 5, 6}) {
+        TMemoryStream stream(content);
+        TTextReader reader(stream, CP_UTF_8, pieceBytes);
+        std::vector<std::string> pieces;
+        std::string_view piece;
+        while (reader.ReadAs(CP_UTF_8, piece, true))
+            pieces.emplace_back(piece);
+        std::string joined;
+        for (std::size_t k = 0; k < pieces.size(); ++k) {
+            EXPECT_EQ(CompleteUtf8Length(pieces[k]), pieces[k].size()) << Escape(pieces[k]);
+            joined += pieces[k];
+            if (joined.size() < content.size()) {
+                EXPECT_GE(pieces[k].size(), pieceBytes) << Escape(pieces[k]);
+            }
+        }
+        EXPECT_EQ(Escape(joined), Escape(content)) << pieceBytes;
     }
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/Exception.h"
 #include "base/Messages.h"
+#include "base/Utf.h"
 #include "text/JisFix.h"
 #include "text/TextLoader.h"
 #include "text/UnicodeDecode.h"
@@ -47,7 +48,11 @@ TTextReader::TTextReader(TStream& stream, TCodePage codePage, std::size_t pieceB
 TTextReader::~TTextReader() = default;
 
 bool TTextReader::Fill() {
-    FBytes.resize(static_cast<std::size_t>(std::min<std::uint64_t>(FPieceBytes, FLength - FBytesRead)));
+    const auto size = static_cast<std::size_t>(std::min<std::uint64_t>(FPieceBytes, FLength - FBytesRead));
+    // Room for the rest of a cut character too: buffers are handed round
+    // and reused, never grown again.
+    FBytes.reserve(size + 3);
+    FBytes.resize(size);
     std::size_t got = 0;
     // The first piece holds at least a whole byte-order mark when the
     // stream has one.
@@ -56,6 +61,21 @@ bool TTextReader::Fill() {
         if (read == 0) break;
         got += read;
         if (FStarted || got >= 4) break;
+    }
+    // A UTF-8 piece takes the rest of a character it cuts, when the file has
+    // it, so that the next piece need not be joined to what is left of this one.
+    if (FCodePage == CP_UTF_8 && got == FBytes.size()) {
+        const std::size_t complete = CompleteUtf8Length(std::string_view(FBytes.data(), got));
+        if (complete < got) {
+            const auto lead = static_cast<std::uint8_t>(FBytes[complete]);
+            const std::size_t missing = (lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2) - (got - complete);
+            FBytes.resize(got + missing);
+            while (got < FBytes.size()) {
+                const std::size_t read = FStream.Read(FBytes.data() + got, FBytes.size() - got);
+                if (read == 0) break;
+                got += read;
+            }
+        }
     }
     FBytes.resize(got);
     FBytesRead += got;
