@@ -1,5 +1,7 @@
 #include "base/BackgroundWriter.h"
 
+#include <cstring>
+
 namespace quillmark {
 
 namespace {
@@ -23,19 +25,33 @@ TBackgroundWriter::~TBackgroundWriter() {
 
 void TBackgroundWriter::Write(std::string_view bytes) {
     RethrowError();
-    FCurrent.append(bytes);
-    if (FCurrent.size() >= kHandOverBytes) HandOver();
+    FCurrent.Reserve(bytes.size());
+    std::memcpy(FCurrent.Data.get() + FCurrent.Size, bytes.data(), bytes.size());
+    FCurrent.Size += bytes.size();
+    if (FCurrent.Size >= kHandOverBytes) HandOver(FCurrent);
 }
 
-void TBackgroundWriter::HandOver() {
+void TBackgroundWriter::Take(TByteBuffer& buffer) {
+    // Small pieces are gathered as Write gathers them.
+    if (buffer.Size < kHandOverBytes || FCurrent.Size > 0) {
+        Write(buffer.View());
+        buffer.Size = 0;
+        return;
+    }
+    RethrowError();
+    HandOver(buffer);
+}
+
+// Queues `buffer` for the thread and puts a spare one, or none, in its place.
+void TBackgroundWriter::HandOver(TByteBuffer& buffer) {
     if (!FThread.joinable()) FThread = std::thread([this] { Run(); });
     std::unique_lock lock(FMutex);
     FChanged.wait(lock, [this] { return FWaiting.size() < kMostWaiting || FError; });
     if (FError) return;
-    FWaiting.push_back(std::move(FCurrent));
-    FCurrent.clear();
+    FWaiting.push_back(std::move(buffer));
+    buffer = TByteBuffer();
     if (!FSpare.empty()) {
-        FCurrent = std::move(FSpare.back());
+        buffer = std::move(FSpare.back());
         FSpare.pop_back();
     }
     lock.unlock();
@@ -47,17 +63,17 @@ void TBackgroundWriter::Run() {
     for (;;) {
         FChanged.wait(lock, [this] { return FStop || !FWaiting.empty(); });
         if (FStop) return;
-        std::string buffer = std::move(FWaiting.front());
+        TByteBuffer buffer = std::move(FWaiting.front());
         FWaiting.pop_front();
         FWriting = true;
         lock.unlock();
         std::exception_ptr error;
         try {
-            FOut.Write(buffer);
+            FOut.Write(buffer.View());
         } catch (...) {
             error = std::current_exception();
         }
-        buffer.clear();
+        buffer.Size = 0;
         lock.lock();
         FWriting = false;
         FSpare.push_back(std::move(buffer));
@@ -83,8 +99,8 @@ void TBackgroundWriter::Finish() {
         if (FError) std::rethrow_exception(FError);
     }
     // The rest goes from this thread: the other one is idle now.
-    if (!FCurrent.empty()) FOut.Write(FCurrent);
-    FCurrent.clear();
+    if (FCurrent.Size > 0) FOut.Write(FCurrent.View());
+    FCurrent.Size = 0;
 }
 
 }  // namespace quillmark

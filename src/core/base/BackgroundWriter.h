@@ -5,7 +5,6 @@
 #include <deque>
 #include <exception>
 #include <mutex>
-#include <string>
 #include <string_view>
 #include <thread>
 #include <vector>
@@ -32,20 +31,22 @@ class TBackgroundWriter final : public IByteSink {
     TBackgroundWriter& operator=(const TBackgroundWriter&) = delete;
 
     void Write(std::string_view bytes) override;
+    // Keeps a full buffer instead of copying it, and leaves a written one.
+    void Take(TByteBuffer& buffer) override;
     // Writes what is still waiting and returns once `out` has it all.
     void Finish();
 
   private:
-    void HandOver();
+    void HandOver(TByteBuffer& buffer);
     void Run();
     void RethrowError();
 
     IByteSink& FOut;
-    std::string FCurrent;  // bytes gathered by the caller's thread
+    TByteBuffer FCurrent;  // bytes gathered by the caller's thread
     std::mutex FMutex;
     std::condition_variable FChanged;
-    std::deque<std::string> FWaiting;  // full buffers, oldest first
-    std::vector<std::string> FSpare;   // written buffers, for reuse
+    std::deque<TByteBuffer> FWaiting;  // full buffers, oldest first
+    std::vector<TByteBuffer> FSpare;   // written buffers, for reuse
     bool FWriting = false;             // the thread holds a buffer
     bool FStop = false;
     std::exception_ptr FError;

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <string_view>
 
@@ -29,6 +32,42 @@ std::u16string SystemErrorText(int error);
 // The error numbers this code inspects, for the error texts above.
 int LastSystemError();
 
+// Bytes filled in by hand: the first `Size` of the `Capacity` at `Data`
+// hold something; the rest is not cleared when the buffer grows.
+struct TByteBuffer {
+    std::unique_ptr<char[]> Data;
+    std::size_t Size = 0;
+    std::size_t Capacity = 0;
+
+    std::string_view View() const { return {Data.get(), Size}; }
+    // Room for `room` bytes past Size: at least twice as much as before
+    // when it has to grow.
+    void Reserve(std::size_t room) {
+        if (Capacity - Size >= room) return;
+        const std::size_t capacity = std::max(Capacity * 2, Size + room);
+        std::unique_ptr<char[]> data(new char[capacity]);
+        if (Size > 0) std::memcpy(data.get(), Data.get(), Size);
+        Data = std::move(data);
+        Capacity = capacity;
+    }
+};
+
+// Where written bytes go: a file, or memory.
+class IByteSink {
+  public:
+    virtual void Write(std::string_view bytes) = 0;
+    // Writes the bytes of `buffer` and leaves it empty. A sink may keep the
+    // buffer itself instead of copying from it, and leave another one, of
+    // any capacity, in its place.
+    virtual void Take(TByteBuffer& buffer) {
+        Write(buffer.View());
+        buffer.Size = 0;
+    }
+
+  protected:
+    ~IByteSink() = default;
+};
+
 // Writes a file so that a failure never harms what was there before: the
 // bytes go to a new temporary file beside the target, every write, the
 // flush and the close are checked, and only Commit() puts the file in place,
@@ -37,15 +76,6 @@ int LastSystemError();
 // A file that replaces another is synced to disk before the rename; a new
 // file is left to the system's own writeback.
 // A target that is a device or a pipe (/dev/stdout) is written directly.
-// Where written bytes go: a file, or memory.
-class IByteSink {
-  public:
-    virtual void Write(std::string_view bytes) = 0;
-
-  protected:
-    ~IByteSink() = default;
-};
-
 class TSafeFileWriter final : public IByteSink {
   public:
     // Throws EFCreateError "ファイル "%s" を作成できません。%s" (full path,

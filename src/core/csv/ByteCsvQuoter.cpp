@@ -37,26 +37,15 @@ bool TByteCsvQuoter::IsQuoted(std::size_t column) const {
     return column <= INT32_MAX && FQuoteColumns.contains(static_cast<std::int32_t>(column));
 }
 
-void TByteCsvQuoter::Reserve(std::size_t size) {
-    if (FCapacity - FSize >= size) return;
-    const std::size_t capacity = std::max(FCapacity * 2, FSize + size);
-    std::unique_ptr<char[]> buffer(new char[capacity]);
-    if (FSize > 0) std::memcpy(buffer.get(), FBuffer.get(), FSize);
-    FBuffer = std::move(buffer);
-    FCapacity = capacity;
-}
-
 void TByteCsvQuoter::FlushIfFull() {
-    if (FSize < kFlushBytes) return;
-    FOut.Write(std::string_view(FBuffer.get(), FSize));
-    FSize = 0;
+    if (FOutput.Size >= kFlushBytes) FOut.Take(FOutput);
 }
 
 void TByteCsvQuoter::AppendEmptyFields(std::size_t from, std::size_t to) {
     while (from < to) {
         const std::size_t count = std::min(to - from, kEmptyFieldsAtOnce);
         Reserve(3 * count);
-        char* at = FBuffer.get() + FSize;
+        char* at = FOutput.Data.get() + FOutput.Size;
         for (const std::size_t end = from + count; from < end; ++from) {
             if (from > 0) *at++ = ',';
             if (IsQuoted(from)) {
@@ -64,7 +53,7 @@ void TByteCsvQuoter::AppendEmptyFields(std::size_t from, std::size_t to) {
                 *at++ = '"';
             }
         }
-        FSize = static_cast<std::size_t>(at - FBuffer.get());
+        FOutput.Size = static_cast<std::size_t>(at - FOutput.Data.get());
         FlushIfFull();
     }
 }
@@ -75,8 +64,8 @@ void TByteCsvQuoter::WriteEmptyRows() {
     for (; FEmptyRows > 0; --FEmptyRows) {
         AppendEmptyFields(0, FColumnCount);
         Reserve(2);
-        FBuffer[FSize++] = '\r';
-        FBuffer[FSize++] = '\n';
+        FOutput.Data[FOutput.Size++] = '\r';
+        FOutput.Data[FOutput.Size++] = '\n';
         FRowsWritten = true;
         FlushIfFull();
     }
@@ -98,17 +87,17 @@ void TByteCsvQuoter::OpenField(std::size_t remaining) {
         FOpenColumn = 0;
         FOpenQuoted = IsQuoted(0);
         Reserve(1);
-        if (FOpenQuoted) FBuffer[FSize++] = '"';
+        if (FOpenQuoted) FOutput.Data[FOutput.Size++] = '"';
     }
     if (FColumn != FOpenColumn) {
         Reserve(1);
-        if (FOpenQuoted) FBuffer[FSize++] = '"';
+        if (FOpenQuoted) FOutput.Data[FOutput.Size++] = '"';
         AppendEmptyFields(FOpenColumn + 1, FColumn);
         FOpenColumn = FColumn;
         FOpenQuoted = IsQuoted(FColumn);
         Reserve(2);
-        FBuffer[FSize++] = ',';
-        if (FOpenQuoted) FBuffer[FSize++] = '"';
+        FOutput.Data[FOutput.Size++] = ',';
+        if (FOpenQuoted) FOutput.Data[FOutput.Size++] = '"';
     }
     // Content takes at most two bytes for each byte read (a doubled
     // quotation mark): the byte loop need not look at the room it has.
@@ -129,11 +118,11 @@ void TByteCsvQuoter::NextRow() {
 
 void TByteCsvQuoter::FinishRow() {
     Reserve(1);
-    if (FOpenQuoted) FBuffer[FSize++] = '"';
+    if (FOpenQuoted) FOutput.Data[FOutput.Size++] = '"';
     AppendEmptyFields(FOpenColumn + 1, FColumnCount);
     Reserve(2);
-    FBuffer[FSize++] = '\r';
-    FBuffer[FSize++] = '\n';
+    FOutput.Data[FOutput.Size++] = '\r';
+    FOutput.Data[FOutput.Size++] = '\n';
     FRowsWritten = true;
     FInRow = false;
     FRowEnded = false;
@@ -144,15 +133,15 @@ void TByteCsvQuoter::FinishRow() {
 // the open one, in a row no wider than the rows before it.
 inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
     if (!FInRow || FColumn != FOpenColumn + 1 || FColumn >= FColumnCount || FColumn >= kQuickColumns ||
-        FCapacity - FSize < 2 * remaining + 64 + 3)
+        FOutput.Capacity - FOutput.Size < 2 * remaining + 64 + 3)
         return false;
-    char* at = FBuffer.get() + FSize;
+    char* at = FOutput.Data.get() + FOutput.Size;
     if (FOpenQuoted) *at++ = '"';
     *at++ = ',';
     FOpenColumn = FColumn;
     FOpenQuoted = FQuoted[FColumn] != 0;
     if (FOpenQuoted) *at++ = '"';
-    FSize = static_cast<std::size_t>(at - FBuffer.get());
+    FOutput.Size = static_cast<std::size_t>(at - FOutput.Data.get());
     return true;
 }
 
@@ -164,7 +153,7 @@ inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
     // two, where a call to copy `size` bytes costs more than the copying.
     // The piece goes on for `remaining` bytes, and the buffer always has 64
     // bytes to spare; what is copied past `size` is written over next.
-    char* at = FBuffer.get() + FSize;
+    char* at = FOutput.Data.get() + FOutput.Size;
     if (size <= 16 && remaining >= 16) {
         std::memcpy(at, bytes, 16);
     } else if (size <= 32 && remaining >= 32) {
@@ -172,18 +161,18 @@ inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
     } else {
         std::memcpy(at, bytes, size);
     }
-    FSize += size;
+    FOutput.Size += size;
 }
 
 [[gnu::always_inline]] inline void TByteCsvQuoter::StoreQuote(std::size_t remaining) {
     if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
-    FBuffer[FSize++] = '"';
-    if (FOpenQuoted) FBuffer[FSize++] = '"';
+    FOutput.Data[FOutput.Size++] = '"';
+    if (FOpenQuoted) FOutput.Data[FOutput.Size++] = '"';
 }
 
 [[gnu::always_inline]] inline void TByteCsvQuoter::StoreLineFeed(std::size_t remaining) {
     if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
-    FBuffer[FSize++] = '\n';
+    FOutput.Data[FOutput.Size++] = '\n';
 }
 
 void TByteCsvQuoter::Feed(std::string_view text) {
@@ -195,8 +184,7 @@ void TByteCsvQuoter::Feed(std::string_view text) {
 void TByteCsvQuoter::Finish() {
     // Line breaks after the last stored byte add nothing.
     if (FInRow || FRowEnded) FinishRow();
-    if (FSize > 0) FOut.Write(std::string_view(FBuffer.get(), FSize));
-    FSize = 0;
+    if (FOutput.Size > 0) FOut.Take(FOutput);
 }
 
 }  // namespace quillmark

@@ -48,8 +48,7 @@ class TByteCsvQuoter {
     void AppendEmptyFields(std::size_t from, std::size_t to);
     bool IsQuoted(std::size_t column) const;
 
-    // The output buffer: Reserve makes room for `size` more bytes.
-    void Reserve(std::size_t size);
+    void Reserve(std::size_t size) { FOutput.Reserve(size); }
     void FlushIfFull();
 
     IByteSink& FOut;
@@ -68,9 +67,7 @@ class TByteCsvQuoter {
     std::size_t FEmptyRows = 0;   // rows read since the last stored one, with nothing stored
     bool FRowsWritten = false;
 
-    std::unique_ptr<char[]> FBuffer;
-    std::size_t FSize = 0;
-    std::size_t FCapacity = 0;
+    TByteBuffer FOutput;
 };
 
 }  // namespace quillmark
