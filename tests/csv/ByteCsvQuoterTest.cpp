@@ -7,6 +7,7 @@
 
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
+#include "csv/RowShapedCsv.h"
 #include "support/TestFiles.h"
 
 // Runs with LC_ALL=ja_JP.UTF-8, though only UTF-8 is written here.
@@ -97,6 +98,30 @@ TEST(ByteCsvQuoterTest, GivesWhatTheMachineSinkAndWriterGiveInPiecesOfAnySize) {
                 << " columns " << ::testing::PrintToString(columns);
             if (expected) {
                 ASSERT_EQ(Escape(*quoted), Escape(*expected)) << Escape(text) << " pieces of " << size;
+            }
+        }
+    }
+}
+
+// Text made mostly of rows the quoter writes whole, cut anywhere: as the
+// machine would write it, with a fixed width or a growing one.
+TEST(ByteCsvQuoterTest, SimpleRowsComeOutAsTheMachineWritesThem) {
+    std::mt19937 random(1209);
+    for (int round = 0; round < 300; ++round) {
+        const std::string text = test::RowShapedCsv(random, 1 + random() % 40, test::kUtf8Words);
+        TColumnSet columns;
+        for (int i = random() % 4; i > 0; --i)
+            columns.insert(static_cast<std::int32_t>(random() % 8));
+        const bool growing = random() % 2 == 0;
+        const std::size_t width = growing ? 0 : random() % 10;
+        const std::optional<std::string> expected = Composed(text, columns, width, growing);
+        for (const std::size_t size : {std::size_t{64}, std::size_t{65}, std::size_t{200}, text.size() + 1}) {
+            const std::optional<std::string> quoted = Quoted(text, columns, width, growing, size);
+            ASSERT_EQ(quoted.has_value(), expected.has_value()) << Escape(text) << " pieces of " << size;
+            if (expected) {
+                ASSERT_EQ(Escape(*quoted), Escape(*expected))
+                    << Escape(text) << " pieces of " << size << " width " << width << " columns "
+                    << ::testing::PrintToString(columns);
             }
         }
     }

@@ -12,6 +12,7 @@
 #include "csv/CsvFileReader.h"
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
+#include "csv/RowShapedCsv.h"
 #include "support/TestFiles.h"
 #include "text/TextLoader.h"
 #include "text/TextReader.h"
@@ -211,6 +212,31 @@ TEST_P(StreamingDifferential, ShapeIsTheShapeOfTheLoadedTable) {
         ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape, {}, false));
         ASSERT_EQ(shape.RowCount, expected.RowCount);
         ASSERT_EQ(shape.ColCount, expected.ColCount);
+    }
+}
+
+// Files made mostly of rows the conversion and the column list take whole,
+// large enough for every thread to run: the same target and the same shape
+// as the table loaded whole, from UTF-8 and from Shift_JIS.
+TEST(StreamingRowShaped, GivesWhatTheLoadedTableGives) {
+    std::mt19937 random(2026);
+    test::TTempDir folder;
+    for (const auto& [words, codePage] :
+         {std::pair{&test::kUtf8Words, CP_UTF_8}, std::pair{&test::kShiftJisWords, CP_SHIFT_JIS}}) {
+        WriteBytes(folder / "in.csv", test::RowShapedCsv(random, 40000, *words));
+        ASSERT_EQ(DetectCsvFileCodePage(folder.File("in.csv")), codePage);
+        const TColumnSet columns{0, 2, 3};
+        for (const std::int32_t encoding : {0, 1}) {
+            ConvertCsvFile(folder.File("in.csv"), columns, encoding, folder.File("stream.csv"));
+            ASSERT_TRUE(ReadBytes(folder / "stream.csv") == InMemory(folder, columns, encoding)) << encoding;
+        }
+        TCsvTable table;
+        ASSERT_TRUE(ReadCsvFile(folder.File("in.csv"), table));
+        TCsvShape shape;
+        ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape));
+        EXPECT_EQ(shape.RowCount, table.size());
+        EXPECT_EQ(shape.ColCount, table.front().size());
+        EXPECT_TRUE(shape.FirstRow == table.front());
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <bit>
+#include <concepts>
 #include <cstddef>
 #include <cstdint>
 #include <string_view>
@@ -138,6 +139,12 @@ class TSpecialScanner {
     int FLevel;
 };
 
+// Actions that take whole rows themselves (see TByteCsvMachine).
+template <class TActions>
+concept TakesRows = requires(TActions& actions, std::string_view text, std::size_t at) {
+    { actions.ReadRows(text, at) } -> std::same_as<std::size_t>;
+};
+
 }  // namespace detail
 
 // The CSV state machine over text whose seven-bit bytes are the characters
@@ -153,6 +160,10 @@ class TSpecialScanner {
 //
 // `remaining` counts the bytes of the piece from the stored ones on. Stores
 // are never empty. Bytes of multibyte characters are content.
+//
+// Actions may also take whole rows: where a row begins, the machine calls
+// ReadRows(text, at) if they have it, and goes on from the position it
+// returns, at the start of a row (see ReadSimpleRows).
 template <class TActions>
 class TByteCsvMachine {
   public:
@@ -179,15 +190,24 @@ void TByteCsvMachine<TActions>::Feed(std::string_view text) {
     auto store = [&](std::size_t from, std::size_t to) {
         if (from != to) FActions.Store(data + from, to - from, size - from);
     };
+    // A line break ends the row; `i` is past it.
+    auto nextRow = [&] {
+        FActions.NextRow();
+        if constexpr (detail::TakesRows<TActions>) i = FActions.ReadRows(text, i);
+    };
     // A separator after a field's content.
     auto separate = [&](std::uint8_t byteClass) {
         state = FieldStart;
         if (byteClass == kComma) {
             FActions.NextField();
         } else {
-            FActions.NextRow();
+            nextRow();
         }
     };
+
+    if constexpr (TakesRows<TActions>) {
+        if (state == FieldStart) i = FActions.ReadRows(text, i);
+    }
 
     while (i < size) {
         switch (state) {
@@ -203,16 +223,17 @@ void TByteCsvMachine<TActions>::Feed(std::string_view text) {
                         break;
                     case kLineFeed:
                     case kVerticalTab:
-                        FActions.NextRow();
                         ++i;
+                        nextRow();
                         break;
                     case kDrop:
                         // CR LF, the usual line break, in one step.
                         if (data[i] == '\r' && i + 1 < size && data[i + 1] == '\n') {
-                            FActions.NextRow();
+                            i += 2;
+                            nextRow();
+                        } else {
                             ++i;
                         }
-                        ++i;
                         break;
                     default:
                         // Spaces too: nothing is trimmed. Plain reads this byte again.

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "csv/QuotedCsvSink.h"
+#include "csv/SimpleRows.h"
 
 namespace quillmark {
 
@@ -173,6 +174,109 @@ inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
 [[gnu::always_inline]] inline void TByteCsvQuoter::StoreLineFeed(std::size_t remaining) {
     if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
     FOutput.Data[FOutput.Size++] = '\n';
+}
+
+namespace {
+
+// Copies `size` bytes from `from`, where `available` bytes can be read, to
+// `to`, which has 32 bytes to spare; returns the end of the copy.
+char* CopyRun(char* to, const char* from, std::size_t size, std::size_t available) {
+    if (size <= 16 && available >= 16) {
+        std::memcpy(to, from, 16);
+    } else if (size <= 32 && available >= 32) {
+        std::memcpy(to, from, 32);
+    } else {
+        std::memcpy(to, from, size);
+    }
+    return to + size;
+}
+
+// The content of a quoted field, bytes `from` to `to` between its own
+// marks: doubled marks are halved.
+char* CopyUnquoted(char* out, const char* from, const char* to) {
+    while (const void* mark = std::memchr(from, '"', static_cast<std::size_t>(to - from))) {
+        const auto* at = static_cast<const char*>(mark);
+        const auto size = static_cast<std::size_t>(at - from) + 1;
+        std::memcpy(out, from, size);
+        out += size;
+        from = at + 2;
+    }
+    std::memcpy(out, from, static_cast<std::size_t>(to - from));
+    return out + (to - from);
+}
+
+}  // namespace
+
+// Rows that begin here and are simple are written whole, as the machine and
+// the calls it makes would write them, but without a call per field. They
+// are finished at once, which only a fixed width allows: a growing one is
+// fixed once a row is written (the machine throws ECsvWidthGrew for a
+// wider row, so such a row is left to it).
+std::size_t TByteCsvQuoter::ReadRows(std::string_view text, std::size_t at) {
+    if ((FGrowing && !FRowsWritten) || FInRow || FColumn != 0 || FColumnCount > kQuickColumns) return at;
+    // Rows a little wider than the rest, with empty fields at the end, are
+    // simple rows too.
+    if (FEnds.size() < FColumnCount + 8) FEnds.resize(FColumnCount + 8);
+    return ReadSimpleRows(text, at, FEnds,
+                          [this, data = text.data()](std::size_t start, const std::size_t* ends,
+                                                     std::size_t count, std::size_t next) {
+                              return WriteSimpleRow(data, start, ends, count, next);
+                          });
+}
+
+bool TByteCsvQuoter::WriteSimpleRow(const char* data, std::size_t start, const std::size_t* ends,
+                                    std::size_t count, std::size_t next) {
+    auto fieldStart = [&](std::size_t field) { return field == 0 ? start : ends[field - 1] + 1; };
+    std::size_t stored = count;  // fields up to the last that holds content
+    while (stored > 0 && !SimpleFieldHoldsContent(data, fieldStart(stored - 1), ends[stored - 1]))
+        --stored;
+    if (stored == 0) {
+        // As NextRow counts a row that stores nothing.
+        ++FEmptyRows;
+        return true;
+    }
+    // Content past the width is the machine's to write.
+    if (stored > FColumnCount) return false;
+
+    if (FRowEnded) FinishRow();
+    WriteEmptyRows();
+    Reserve(2 * (next - start) + 3 * FColumnCount + 64);
+    char* out = FOutput.Data.get() + FOutput.Size;
+    const char* const end = data + next;  // bytes after `next` may be read, not written
+    // Fields that come out as they are, with the commas between them, are
+    // copied at once; empty fields past the width are dropped.
+    const std::size_t fields = std::min(count, FColumnCount);
+    const char* run = data + start;
+    for (std::size_t field = 0, from = start; field < fields; from = ends[field] + 1, ++field) {
+        const std::size_t to = ends[field];
+        const bool quoted = FQuoted[field] != 0;
+        if (quoted == (to > from && data[from] == '"')) continue;
+        out = CopyRun(out, run, static_cast<std::size_t>(data + from - run),
+                      static_cast<std::size_t>(end - run));
+        if (quoted) {
+            *out++ = '"';
+            out = CopyRun(out, data + from, to - from, next - from);
+            *out++ = '"';
+        } else {
+            out = CopyUnquoted(out, data + from + 1, data + to - 1);
+        }
+        run = data + to;
+    }
+    out = CopyRun(out, run, static_cast<std::size_t>(data + ends[fields - 1] - run),
+                  static_cast<std::size_t>(end - run));
+    for (std::size_t field = fields; field < FColumnCount; ++field) {
+        *out++ = ',';
+        if (FQuoted[field] != 0) {
+            *out++ = '"';
+            *out++ = '"';
+        }
+    }
+    *out++ = '\r';
+    *out++ = '\n';
+    FOutput.Size = static_cast<std::size_t>(out - FOutput.Data.get());
+    FRowsWritten = true;
+    FlushIfFull();
+    return true;
 }
 
 void TByteCsvQuoter::Feed(std::string_view text) {

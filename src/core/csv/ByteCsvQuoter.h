@@ -38,6 +38,7 @@ class TByteCsvQuoter {
     void StoreLineFeed(std::size_t remaining);
     void NextField() { ++FColumn; }
     void NextRow();
+    std::size_t ReadRows(std::string_view text, std::size_t at);
 
   private:
     // Field and row bookkeeping, away from the byte loop.
@@ -47,6 +48,8 @@ class TByteCsvQuoter {
     void WriteEmptyRows();
     void AppendEmptyFields(std::size_t from, std::size_t to);
     bool IsQuoted(std::size_t column) const;
+    bool WriteSimpleRow(const char* data, std::size_t start, const std::size_t* ends, std::size_t count,
+                        std::size_t next);
 
     void Reserve(std::size_t size) { FOutput.Reserve(size); }
     void FlushIfFull();
@@ -58,7 +61,8 @@ class TByteCsvQuoter {
     bool FGrowing;
 
     TByteCsvMachine<TByteCsvQuoter> FMachine{*this};
-    std::size_t FColumn = 0;  // the machine's field in the row being read
+    std::vector<std::size_t> FEnds;  // where the fields of a simple row end
+    std::size_t FColumn = 0;         // the machine's field in the row being read
 
     bool FInRow = false;          // something was stored in the row being read
     bool FRowEnded = false;       // the row stored in last is read, not yet finished

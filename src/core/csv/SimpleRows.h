@@ -1,0 +1,211 @@
+#pragma once
+
+#include <bit>
+#include <cstddef>
+#include <cstdint>
+#include <span>
+#include <string_view>
+
+#include "csv/ByteCsvMachine.h"
+
+namespace quillmark {
+
+namespace detail {
+
+// Where the bytes of interest to ReadSimpleRows are among 64 bytes: bit k
+// stands for byte k. `Odd` holds the control characters other than the tab,
+// LF and CR (VT among them), and DEL.
+struct TBlockMasks {
+    std::uint64_t Quote = 0;
+    std::uint64_t Comma = 0;
+    std::uint64_t LineFeed = 0;
+    std::uint64_t Return = 0;
+    std::uint64_t Odd = 0;
+};
+
+#if defined(__x86_64__) && defined(__GNUC__)
+__attribute__((target("avx512bw"))) inline TBlockMasks BlockMasksAvx512(const char* bytes) {
+    const __m512i chunk = _mm512_loadu_si512(bytes);
+    TBlockMasks masks;
+    masks.Quote = _mm512_cmpeq_epi8_mask(chunk, _mm512_set1_epi8('"'));
+    masks.Comma = _mm512_cmpeq_epi8_mask(chunk, _mm512_set1_epi8(','));
+    masks.LineFeed = _mm512_cmpeq_epi8_mask(chunk, _mm512_set1_epi8('\n'));
+    masks.Return = _mm512_cmpeq_epi8_mask(chunk, _mm512_set1_epi8('\r'));
+    const std::uint64_t tab = _mm512_cmpeq_epi8_mask(chunk, _mm512_set1_epi8('\t'));
+    masks.Odd =
+        (_mm512_cmple_epu8_mask(chunk, _mm512_set1_epi8(0x1F)) & ~(tab | masks.LineFeed | masks.Return)) |
+        _mm512_cmpeq_epi8_mask(chunk, _mm512_set1_epi8(0x7F));
+    return masks;
+}
+
+// Lambdas would not take on the target: the halves are spelt out.
+__attribute__((target("avx2"))) inline std::uint64_t Bits(__m256i hit, int part) {
+    return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm256_movemask_epi8(hit))) << (32 * part);
+}
+
+__attribute__((target("avx2"))) inline TBlockMasks BlockMasksAvx2(const char* bytes) {
+    TBlockMasks masks;
+    for (int part = 0; part < 2; ++part) {
+        const __m256i chunk = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(bytes + 32 * part));
+        const __m256i control = _mm256_cmpeq_epi8(_mm256_min_epu8(chunk, _mm256_set1_epi8(0x1F)), chunk);
+        const __m256i quote = _mm256_cmpeq_epi8(chunk, _mm256_set1_epi8('"'));
+        const __m256i comma = _mm256_cmpeq_epi8(chunk, _mm256_set1_epi8(','));
+        const __m256i lineFeed = _mm256_cmpeq_epi8(chunk, _mm256_set1_epi8('\n'));
+        const __m256i carriage = _mm256_cmpeq_epi8(chunk, _mm256_set1_epi8('\r'));
+        const __m256i tab = _mm256_cmpeq_epi8(chunk, _mm256_set1_epi8('\t'));
+        const __m256i del = _mm256_cmpeq_epi8(chunk, _mm256_set1_epi8('\x7F'));
+        masks.Quote |= Bits(quote, part);
+        masks.Comma |= Bits(comma, part);
+        masks.LineFeed |= Bits(lineFeed, part);
+        masks.Return |= Bits(carriage, part);
+        masks.Odd |= Bits(
+            _mm256_or_si256(
+                _mm256_andnot_si256(_mm256_or_si256(tab, _mm256_or_si256(lineFeed, carriage)), control), del),
+            part);
+    }
+    return masks;
+}
+#endif
+
+inline TBlockMasks BlockMasks(const char* bytes) {
+    TBlockMasks masks;
+#if defined(__SSE2__) || defined(_M_X64)
+    for (int part = 0; part < 4; ++part) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + 16 * part));
+        const auto bits = [&](__m128i hit) {
+            return static_cast<std::uint64_t>(static_cast<std::uint32_t>(_mm_movemask_epi8(hit)))
+                   << (16 * part);
+        };
+        const auto equal = [&](char byte) { return _mm_cmpeq_epi8(chunk, _mm_set1_epi8(byte)); };
+        const __m128i control = _mm_cmpeq_epi8(_mm_min_epu8(chunk, _mm_set1_epi8(0x1F)), chunk);
+        const __m128i lineFeed = equal('\n'), carriage = equal('\r');
+        masks.Quote |= bits(equal('"'));
+        masks.Comma |= bits(equal(','));
+        masks.LineFeed |= bits(lineFeed);
+        masks.Return |= bits(carriage);
+        masks.Odd |= bits(_mm_or_si128(
+            _mm_andnot_si128(_mm_or_si128(equal('\t'), _mm_or_si128(lineFeed, carriage)), control),
+            equal('\x7F')));
+    }
+#else
+    for (int k = 0; k < 64; ++k) {
+        const std::uint64_t bit = std::uint64_t{1} << k;
+        const auto byte = static_cast<std::uint8_t>(bytes[k]);
+        if (byte == '"') masks.Quote |= bit;
+        if (byte == ',') masks.Comma |= bit;
+        if (byte == '\n') masks.LineFeed |= bit;
+        if (byte == '\r') masks.Return |= bit;
+        if ((byte < 0x20 && byte != '\t' && byte != '\n' && byte != '\r') || byte == 0x7F) masks.Odd |= bit;
+    }
+#endif
+    return masks;
+}
+
+inline TBlockMasks BlockMasksAt(const char* bytes, int level) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (level == 2) return BlockMasksAvx512(bytes);
+    if (level == 1) return BlockMasksAvx2(bytes);
+#endif
+    static_cast<void>(level);
+    return BlockMasks(bytes);
+}
+
+// Bit k is set when an odd number of bits 0 to k of `bits` are.
+inline std::uint64_t PrefixXor(std::uint64_t bits) {
+    for (int shift = 1; shift < 64; shift *= 2)
+        bits ^= bits << shift;
+    return bits;
+}
+
+// Bits 0 to k.
+inline std::uint64_t BitsUpTo(int k) {
+    return (std::uint64_t{2} << k) - 1;
+}
+
+}  // namespace detail
+
+// Whether a field of a simple row, bytes `start` to `end` of `data`, holds
+// content once the quotation marks around it are gone.
+inline bool SimpleFieldHoldsContent(const char* data, std::size_t start, std::size_t end) {
+    return end > start && (data[start] != '"' || end - start > 2);
+}
+
+// Reads on over the rows most CSV files are made of, 64 bytes at a time,
+// for TByteCsvMachine's actions to take whole. A row is simple when each of
+// its fields is plain (no quotation mark) or quoted (a mark opens it, the
+// closing mark comes right before the comma or line end, and every mark
+// inside is doubled); when no byte is a control character other than the
+// tab, and LF inside quotes; and when a CR comes only right before the LF
+// that ends the row. The machine reads a simple row as its fields' content
+// (a quoted field without its own marks, doubled marks halved) and its line
+// end as one break; CR LF, LF ("a,b\n") and fields like "\"x\"\"y\",,\"\""
+// are all simple, "a\"b", "\"x\"y" and "a\r b" are not.
+//
+// `start` must begin a row, where the machine is at FieldStart after a line
+// break or at the start of the text. For each simple row that ends before
+// the last 64 bytes of `text` it calls row(start, ends, count, next), where
+// ends[k] is where field k ends (at the comma after it, or at the row's
+// CR or LF), `count` the number of fields and `next` where the next row
+// starts. It stops at the first row that is not simple, has more fields
+// than `ends` has room for, is not whole, or for which `row` returns false,
+// and returns where that row starts.
+template <class TRow>
+std::size_t ReadSimpleRows(std::string_view text, std::size_t start, std::span<std::size_t> ends,
+                           TRow&& row) {
+    using namespace detail;
+    const char* const data = text.data();
+    const std::size_t size = text.size();
+    const int level = VectorLevel();
+    std::size_t rowStart = start;
+    std::size_t count = 0;
+    std::uint64_t inQuotes = 0;        // all ones when the block before ended inside quotes
+    std::uint64_t afterSeparator = 1;  // bit 0: the byte before the block ends a field
+    std::uint64_t afterQuote = 0;      // bit 0: the byte before the block is a quotation mark
+    // The byte after each block is looked at too.
+    for (std::size_t block = start; size - block > 64; block += 64) {
+        const TBlockMasks masks = BlockMasksAt(data + block, level);
+        const std::uint64_t quoted = PrefixXor(masks.Quote) ^ inQuotes;
+        inQuotes = static_cast<std::uint64_t>(static_cast<std::int64_t>(quoted) >> 63);
+        const std::uint64_t separators = (masks.Comma | masks.LineFeed) & ~quoted;
+        const std::uint64_t lineEnds = masks.LineFeed & ~quoted;
+
+        const char after = data[block + 64];
+        const std::uint64_t nextIsLineFeed = (masks.LineFeed >> 1) | (std::uint64_t{after == '\n'} << 63);
+        const std::uint64_t nextEndsQuote =
+            ((masks.Comma | masks.LineFeed | masks.Return | masks.Quote) >> 1) |
+            (std::uint64_t{after == ',' || after == '\n' || after == '\r' || after == '"'} << 63);
+        // An opening mark begins a field or follows a closing one (a doubled
+        // mark); a closing mark ends the field or is followed by the mark it
+        // is doubled with.
+        const std::uint64_t opening = masks.Quote & quoted, closing = masks.Quote & ~quoted;
+        std::uint64_t odd =
+            masks.Odd | (masks.Return & (quoted | ~nextIsLineFeed)) |
+            (opening & ~((separators << 1) | afterSeparator | (masks.Quote << 1) | afterQuote)) |
+            (closing & ~nextEndsQuote);
+        afterSeparator = separators >> 63;
+        afterQuote = masks.Quote >> 63;
+
+        for (std::uint64_t bits = separators; bits != 0; bits &= bits - 1) {
+            const int k = std::countr_zero(bits);
+            if (count == ends.size()) return rowStart;
+            std::size_t end = block + static_cast<std::size_t>(k);
+            if (((lineEnds >> k) & 1) == 0) {
+                ends[count++] = end;
+                continue;
+            }
+            if ((odd & BitsUpTo(k)) != 0) return rowStart;
+            odd &= ~BitsUpTo(k);
+            const std::size_t next = end + 1;
+            if (end > rowStart && data[end - 1] == '\r') --end;
+            ends[count++] = end;
+            if (!row(rowStart, ends.data(), count, next)) return rowStart;
+            rowStart = next;
+            count = 0;
+        }
+        // What is left belongs to the row not yet ended.
+        if (odd != 0) return rowStart;
+    }
+    return rowStart;
+}
+
+}  // namespace quillmark

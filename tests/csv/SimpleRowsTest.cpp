@@ -1,0 +1,89 @@
+#include "csv/SimpleRows.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "support/TestFiles.h"
+
+namespace quillmark {
+namespace {
+
+using test::Escape;
+
+// The fields ReadSimpleRows hands over for `text` (followed by 64 bytes of
+// a row it cannot finish), one row per line: fields as they stand in the
+// text, joined by "|".
+std::string RowsTaken(const std::string& text, std::size_t room = 64) {
+    const std::string padded = text + std::string(64, 'z');
+    std::vector<std::size_t> ends(room);
+    std::string rows;
+    const std::size_t stop = ReadSimpleRows(
+        padded, 0, ends, [&](std::size_t start, const std::size_t* end, std::size_t count, std::size_t) {
+            for (std::size_t field = 0; field < count; ++field) {
+                if (field > 0) rows += '|';
+                const std::size_t from = field == 0 ? start : end[field - 1] + 1;
+                rows += padded.substr(from, end[field] - from);
+            }
+            rows += ";";
+            return true;
+        });
+    return rows + "stop " + std::to_string(stop);
+}
+
+struct TRowsCase {
+    const char* Name;
+    std::string Text;
+    std::string Rows;
+};
+
+class SimpleRows : public ::testing::TestWithParam<TRowsCase> {};
+
+TEST_P(SimpleRows, AreTakenWholeUpToTheFirstThatIsNot) {
+    EXPECT_EQ(Escape(RowsTaken(GetParam().Text)), Escape(GetParam().Rows)) << Escape(GetParam().Text);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SimpleRows,
+    ::testing::Values(
+        TRowsCase{"CrLfAndLf", "a,b\r\nc,d\n", "a|b;c|d;stop 9"},
+        TRowsCase{"EmptyFieldsAndRows", "\n,\r\n,,\n", ";|;||;stop 7"},
+        TRowsCase{"QuotedWithDoubledMarks", "\"x\"\"y\",,\"\"\n", "\"x\"\"y\"||\"\";stop 11"},
+        TRowsCase{"CommasAndLineBreaksInsideQuotes", "\"a,b\nc\nd\",e\n", "\"a,b\nc\nd\"|e;stop 12"},
+        TRowsCase{"TabIsContent", "a\tb\n", "a\tb;stop 4"},
+        TRowsCase{"QuotesOnly", "\"\"\"\"\n\"\"\"\",\"\"\n", "\"\"\"\";\"\"\"\"|\"\";stop 13"},
+        TRowsCase{"MarkInsidePlainField", "ok\na\"b\n", "ok;stop 3"},
+        TRowsCase{"ContentAfterClosingMark", "\"x\"y\n", "stop 0"},
+        TRowsCase{"SpaceBeforeOpeningMark", "a, \"b\"\n", "stop 0"},
+        TRowsCase{"LoneCarriageReturn", "a\rb\n", "stop 0"},
+        TRowsCase{"CarriageReturnInsideQuotes", "\"a\rb\"\n", "stop 0"},
+        TRowsCase{"CarriageReturnTwice", "a\r\r\n", "stop 0"}, TRowsCase{"VerticalTab", "a\vb\n", "stop 0"},
+        TRowsCase{"ControlCharacterAndDel", "a\n\x01\n", "a;stop 2"}, TRowsCase{"Del", "\x7F\n", "stop 0"},
+        TRowsCase{"UnclosedQuotes", "a\n\"b\n", "a;stop 2"}, TRowsCase{"RowNotEnded", "a\nb", "a;stop 2"}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST(SimpleRowsTest, MoreFieldsThanRoomStopTheRows) {
+    EXPECT_EQ(RowsTaken("a,b,c\nd,e,f,g\n", 3), "a|b|c;stop 6");
+}
+
+// Marks, separators and line ends at every place a block of 64 bytes can
+// begin or end: what is carried from one block to the next.
+TEST(SimpleRowsTest, BlockBoundariesFallAnywhere) {
+    for (std::size_t shift = 0; shift < 70; ++shift) {
+        const std::string plain(shift, 'p');
+        const std::string quoted = "\"q\"\"" + std::string(shift % 7, ',') + "\n\"";
+        const std::string text = plain + "," + quoted + "\r\n" + quoted + "," + plain + "\n";
+        EXPECT_EQ(Escape(RowsTaken(text)), Escape(plain + "|" + quoted + ";" + quoted + "|" + plain +
+                                                  ";stop " + std::to_string(text.size())))
+            << shift;
+        // The same with a flaw at the end: the second row is not taken.
+        const std::string flawed = plain + "," + quoted + "\r\n" + quoted + "x\n";
+        EXPECT_EQ(RowsTaken(flawed),
+                  plain + "|" + quoted + ";stop " + std::to_string(plain.size() + quoted.size() + 3))
+            << shift;
+    }
+}
+
+}  // namespace
+}  // namespace quillmark
