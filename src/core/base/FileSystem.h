@@ -1,12 +1,11 @@
 #pragma once
 
-#include <algorithm>
 #include <cstdint>
-#include <cstring>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
+
+#include "base/ByteBuffer.h"
 
 namespace quillmark {
 
@@ -31,26 +30,6 @@ std::u16string SystemErrorText(int error);
 
 // The error numbers this code inspects, for the error texts above.
 int LastSystemError();
-
-// Bytes filled in by hand: the first `Size` of the `Capacity` at `Data`
-// hold something; the rest is not cleared when the buffer grows.
-struct TByteBuffer {
-    std::unique_ptr<char[]> Data;
-    std::size_t Size = 0;
-    std::size_t Capacity = 0;
-
-    std::string_view View() const { return {Data.get(), Size}; }
-    // Room for `room` bytes past Size: at least twice as much as before
-    // when it has to grow.
-    void Reserve(std::size_t room) {
-        if (Capacity - Size >= room) return;
-        const std::size_t capacity = std::max(Capacity * 2, Size + room);
-        std::unique_ptr<char[]> data(new char[capacity]);
-        if (Size > 0) std::memcpy(data.get(), Data.get(), Size);
-        Data = std::move(data);
-        Capacity = capacity;
-    }
-};
 
 // Where written bytes go: a file, or memory.
 class IByteSink {
