@@ -2,9 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
+#include "csv/RowShapedCsv.h"
 #include "support/TestFiles.h"
 
 namespace quillmark {
@@ -82,6 +84,36 @@ TEST(SimpleRowsTest, BlockBoundariesFallAnywhere) {
         EXPECT_EQ(RowsTaken(flawed),
                   plain + "|" + quoted + ";stop " + std::to_string(plain.size() + quoted.size() + 3))
             << shift;
+    }
+}
+
+// What CountSimpleRows tells of each row is what ReadSimpleRows tells of it,
+// and both stop at the same place.
+TEST(SimpleRowsTest, CountingGivesWhatReadingGives) {
+    std::mt19937 random(64);
+    for (int round = 0; round < 200; ++round) {
+        const std::string text = test::RowShapedCsv(random, 1 + random() % 30, test::kUtf8Words);
+        std::vector<std::size_t> ends(64);
+        std::string read, counted;
+        auto note = [](std::string& out, std::size_t start, std::size_t count, std::size_t lastStart,
+                       std::size_t lastEnd, std::size_t next) {
+            out += std::to_string(start) + " " + std::to_string(count) + " " + std::to_string(lastStart) +
+                   "-" + std::to_string(lastEnd) + " " + std::to_string(next) + ";";
+        };
+        read += std::to_string(ReadSimpleRows(
+            text, 0, ends,
+            [&](std::size_t start, const std::size_t* end, std::size_t count, std::size_t next) {
+                note(read, start, count, count > 1 ? end[count - 2] + 1 : start, end[count - 1], next);
+                return true;
+            }));
+        counted +=
+            std::to_string(CountSimpleRows(text, 0,
+                                           [&](std::size_t start, std::size_t count, std::size_t lastStart,
+                                               std::size_t lastEnd, std::size_t next) {
+                                               note(counted, start, count, lastStart, lastEnd, next);
+                                               return true;
+                                           }));
+        ASSERT_EQ(counted, read) << Escape(text);
     }
 }
 

@@ -43,21 +43,17 @@ class TShapeCounter final : public ICsvSinkOf<char16_t> {
         ++FRow;
         FColumn = 0;
     }
-    // Simple rows count by their last field that holds content; the first
-    // row's text is the machine's to gather.
+    // Simple rows count by their last field, when it holds content (a row
+    // that ends in empty fields is the machine's); the first row's text is
+    // the machine's to gather too.
     std::size_t ReadRows(std::string_view text, std::size_t at) {
         if (FColumn != 0 || (FRow == 0 && FWithFirstRow)) return at;
-        return ReadSimpleRows(
-            text, at, FEnds,
-            [this, data = text.data()](std::size_t start, const std::size_t* ends, std::size_t count,
-                                       std::size_t) {
-                for (std::size_t field = count; field > 0; --field) {
-                    if (SimpleFieldHoldsContent(data, field == 1 ? start : ends[field - 2] + 1,
-                                                ends[field - 1])) {
-                        Count(FRow, field - 1);
-                        break;
-                    }
-                }
+        return CountSimpleRows(
+            text, at,
+            [this, data = text.data()](std::size_t, std::size_t count, std::size_t lastStart,
+                                       std::size_t lastEnd, std::size_t) {
+                if (!SimpleFieldHoldsContent(data, lastStart, lastEnd)) return false;
+                Count(FRow, count - 1);
                 ++FRow;
                 return true;
             });
@@ -89,7 +85,6 @@ class TShapeCounter final : public ICsvSinkOf<char16_t> {
     std::size_t FRow = 0;  // where the byte machine is
     std::size_t FColumn = 0;
     std::vector<std::string> FFirstRow8;
-    std::vector<std::size_t> FEnds = std::vector<std::size_t>(4096);
 };
 
 }  // namespace

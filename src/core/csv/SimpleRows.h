@@ -101,15 +101,6 @@ inline TBlockMasks BlockMasks(const char* bytes) {
     return masks;
 }
 
-inline TBlockMasks BlockMasksAt(const char* bytes, int level) {
-#if defined(__x86_64__) && defined(__GNUC__)
-    if (level == 2) return BlockMasksAvx512(bytes);
-    if (level == 1) return BlockMasksAvx2(bytes);
-#endif
-    static_cast<void>(level);
-    return BlockMasks(bytes);
-}
-
 // Bit k is set when an odd number of bits 0 to k of `bits` are.
 inline std::uint64_t PrefixXor(std::uint64_t bits) {
     for (int shift = 1; shift < 64; shift *= 2)
@@ -120,6 +111,85 @@ inline std::uint64_t PrefixXor(std::uint64_t bits) {
 // Bits 0 to k.
 inline std::uint64_t BitsUpTo(int k) {
     return (std::uint64_t{2} << k) - 1;
+}
+
+// What the bytes of a block are to rows that begin where the scan began:
+// the separators outside quotes (commas and LFs), the LFs among them that
+// end rows, and the bytes that keep a row from being simple.
+struct TBlockClasses {
+    std::uint64_t Separators;
+    std::uint64_t LineEnds;
+    std::uint64_t Odd;
+};
+
+// Classifies block after block, carrying what a block tells the next.
+class TBlockClassifier {
+  public:
+    // `after` is the byte after the block.
+    TBlockClasses Classify(const TBlockMasks& masks, char after) {
+        const std::uint64_t quoted = PrefixXor(masks.Quote) ^ FInQuotes;
+        FInQuotes = static_cast<std::uint64_t>(static_cast<std::int64_t>(quoted) >> 63);
+        TBlockClasses classes;
+        classes.Separators = (masks.Comma | masks.LineFeed) & ~quoted;
+        classes.LineEnds = masks.LineFeed & ~quoted;
+        const std::uint64_t nextIsLineFeed = (masks.LineFeed >> 1) | (std::uint64_t{after == '\n'} << 63);
+        const std::uint64_t nextEndsQuote =
+            ((masks.Comma | masks.LineFeed | masks.Return | masks.Quote) >> 1) |
+            (std::uint64_t{after == ',' || after == '\n' || after == '\r' || after == '"'} << 63);
+        // An opening mark begins a field or follows a closing one (a doubled
+        // mark); a closing mark ends the field or is followed by the mark it
+        // is doubled with.
+        const std::uint64_t opening = masks.Quote & quoted, closing = masks.Quote & ~quoted;
+        classes.Odd =
+            masks.Odd | (masks.Return & (quoted | ~nextIsLineFeed)) |
+            (opening & ~((classes.Separators << 1) | FAfterSeparator | (masks.Quote << 1) | FAfterQuote)) |
+            (closing & ~nextEndsQuote);
+        FAfterSeparator = classes.Separators >> 63;
+        FAfterQuote = masks.Quote >> 63;
+        return classes;
+    }
+
+  private:
+    std::uint64_t FInQuotes = 0;        // all ones when the block before ended inside quotes
+    std::uint64_t FAfterSeparator = 1;  // bit 0: the byte before the block ends a field
+    std::uint64_t FAfterQuote = 0;      // bit 0: the byte before the block is a quotation mark
+};
+
+// Calls block(at, classes) for the blocks of 64 bytes from `start` on that
+// have a byte after them, until it returns false. The masks are made in
+// the loop itself, with the widest vectors the processor has.
+#if defined(__x86_64__) && defined(__GNUC__)
+template <class TBlock>
+__attribute__((target("avx512bw"))) void ForEachBlockAvx512(const char* data, std::size_t start,
+                                                            std::size_t size, TBlock& block) {
+    TBlockClassifier classifier;
+    for (std::size_t at = start; size - at > 64; at += 64)
+        if (!block(at, classifier.Classify(BlockMasksAvx512(data + at), data[at + 64]))) return;
+}
+
+template <class TBlock>
+__attribute__((target("avx2"))) void ForEachBlockAvx2(const char* data, std::size_t start, std::size_t size,
+                                                      TBlock& block) {
+    TBlockClassifier classifier;
+    for (std::size_t at = start; size - at > 64; at += 64)
+        if (!block(at, classifier.Classify(BlockMasksAvx2(data + at), data[at + 64]))) return;
+}
+#endif
+
+template <class TBlock>
+void ForEachBlock(const char* data, std::size_t start, std::size_t size, TBlock&& block) {
+#if defined(__x86_64__) && defined(__GNUC__)
+    if (const int level = VectorLevel(); level == 2) {
+        ForEachBlockAvx512(data, start, size, block);
+        return;
+    } else if (level == 1) {
+        ForEachBlockAvx2(data, start, size, block);
+        return;
+    }
+#endif
+    TBlockClassifier classifier;
+    for (std::size_t at = start; size - at > 64; at += 64)
+        if (!block(at, classifier.Classify(BlockMasks(data + at), data[at + 64]))) return;
 }
 
 }  // namespace detail
@@ -152,59 +222,70 @@ inline bool SimpleFieldHoldsContent(const char* data, std::size_t start, std::si
 template <class TRow>
 std::size_t ReadSimpleRows(std::string_view text, std::size_t start, std::span<std::size_t> ends,
                            TRow&& row) {
-    using namespace detail;
     const char* const data = text.data();
-    const std::size_t size = text.size();
-    const int level = VectorLevel();
     std::size_t rowStart = start;
     std::size_t count = 0;
-    std::uint64_t inQuotes = 0;        // all ones when the block before ended inside quotes
-    std::uint64_t afterSeparator = 1;  // bit 0: the byte before the block ends a field
-    std::uint64_t afterQuote = 0;      // bit 0: the byte before the block is a quotation mark
-    // The byte after each block is looked at too.
-    for (std::size_t block = start; size - block > 64; block += 64) {
-        const TBlockMasks masks = BlockMasksAt(data + block, level);
-        const std::uint64_t quoted = PrefixXor(masks.Quote) ^ inQuotes;
-        inQuotes = static_cast<std::uint64_t>(static_cast<std::int64_t>(quoted) >> 63);
-        const std::uint64_t separators = (masks.Comma | masks.LineFeed) & ~quoted;
-        const std::uint64_t lineEnds = masks.LineFeed & ~quoted;
-
-        const char after = data[block + 64];
-        const std::uint64_t nextIsLineFeed = (masks.LineFeed >> 1) | (std::uint64_t{after == '\n'} << 63);
-        const std::uint64_t nextEndsQuote =
-            ((masks.Comma | masks.LineFeed | masks.Return | masks.Quote) >> 1) |
-            (std::uint64_t{after == ',' || after == '\n' || after == '\r' || after == '"'} << 63);
-        // An opening mark begins a field or follows a closing one (a doubled
-        // mark); a closing mark ends the field or is followed by the mark it
-        // is doubled with.
-        const std::uint64_t opening = masks.Quote & quoted, closing = masks.Quote & ~quoted;
-        std::uint64_t odd =
-            masks.Odd | (masks.Return & (quoted | ~nextIsLineFeed)) |
-            (opening & ~((separators << 1) | afterSeparator | (masks.Quote << 1) | afterQuote)) |
-            (closing & ~nextEndsQuote);
-        afterSeparator = separators >> 63;
-        afterQuote = masks.Quote >> 63;
-
-        for (std::uint64_t bits = separators; bits != 0; bits &= bits - 1) {
+    detail::ForEachBlock(data, start, text.size(), [&](std::size_t block, detail::TBlockClasses classes) {
+        for (std::uint64_t bits = classes.Separators; bits != 0; bits &= bits - 1) {
             const int k = std::countr_zero(bits);
-            if (count == ends.size()) return rowStart;
+            if (count == ends.size()) return false;
             std::size_t end = block + static_cast<std::size_t>(k);
-            if (((lineEnds >> k) & 1) == 0) {
+            if (((classes.LineEnds >> k) & 1) == 0) {
                 ends[count++] = end;
                 continue;
             }
-            if ((odd & BitsUpTo(k)) != 0) return rowStart;
-            odd &= ~BitsUpTo(k);
+            if ((classes.Odd & detail::BitsUpTo(k)) != 0) return false;
+            classes.Odd &= ~detail::BitsUpTo(k);
             const std::size_t next = end + 1;
             if (end > rowStart && data[end - 1] == '\r') --end;
             ends[count++] = end;
-            if (!row(rowStart, ends.data(), count, next)) return rowStart;
+            if (!row(rowStart, ends.data(), count, next)) return false;
             rowStart = next;
             count = 0;
         }
         // What is left belongs to the row not yet ended.
-        if (odd != 0) return rowStart;
-    }
+        return classes.Odd == 0;
+    });
+    return rowStart;
+}
+
+// ReadSimpleRows for those who only count fields: calls
+// row(start, count, lastStart, lastEnd, next) with the number of fields and
+// where the last one begins and ends, at a cost per row, not per field.
+template <class TRow>
+std::size_t CountSimpleRows(std::string_view text, std::size_t start, TRow&& row) {
+    const char* const data = text.data();
+    std::size_t rowStart = start;
+    std::size_t count = 0;          // separators of the row in the blocks before
+    std::size_t lastSeparator = 0;  // the last of them, if any
+    detail::ForEachBlock(data, start, text.size(), [&](std::size_t block, detail::TBlockClasses classes) {
+        std::uint64_t separators = classes.Separators;
+        for (std::uint64_t lineEnds = classes.LineEnds; lineEnds != 0; lineEnds &= lineEnds - 1) {
+            const int k = std::countr_zero(lineEnds);
+            const std::uint64_t upTo = detail::BitsUpTo(k);
+            if ((classes.Odd & upTo) != 0) return false;
+            classes.Odd &= ~upTo;
+            // The row's separators in this block, the LF among them.
+            const std::uint64_t before = separators & upTo & ~(std::uint64_t{1} << k);
+            separators &= ~upTo;
+            const std::size_t fields = count + static_cast<std::size_t>(std::popcount(before)) + 1;
+            const std::size_t lastStart =
+                before != 0  ? block + static_cast<std::size_t>(63 - std::countl_zero(before)) + 1
+                : count != 0 ? lastSeparator + 1
+                             : rowStart;
+            std::size_t end = block + static_cast<std::size_t>(k);
+            const std::size_t next = end + 1;
+            if (end > rowStart && data[end - 1] == '\r') --end;
+            if (!row(rowStart, fields, lastStart, end, next)) return false;
+            rowStart = next;
+            count = 0;
+        }
+        if (separators != 0) {
+            count += static_cast<std::size_t>(std::popcount(separators));
+            lastSeparator = block + static_cast<std::size_t>(63 - std::countl_zero(separators));
+        }
+        return classes.Odd == 0;
+    });
     return rowStart;
 }
 
