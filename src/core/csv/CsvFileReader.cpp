@@ -22,7 +22,9 @@ constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
 // stores (as a sink) or of the byte machine's (as its actions).
 class TShapeCounter final : public ICsvSinkOf<char16_t> {
   public:
-    TShapeCounter(TCsvShape& shape, bool withFirstRow) : FShape(shape), FWithFirstRow(withFirstRow) {}
+    // `firstRowPending` is cleared once the first row is read.
+    TShapeCounter(TCsvShape& shape, bool withFirstRow, std::atomic<bool>* firstRowPending = nullptr)
+        : FShape(shape), FWithFirstRow(withFirstRow), FFirstRowPending(firstRowPending) {}
 
     void Store(std::size_t row, std::size_t column, std::u16string_view units) override {
         if (Count(row, column)) FShape.FirstRow[column].append(units);
@@ -40,7 +42,7 @@ class TShapeCounter final : public ICsvSinkOf<char16_t> {
     }
     void NextField() { ++FColumn; }
     void NextRow() {
-        ++FRow;
+        if (FRow++ == 0 && FFirstRowPending) FFirstRowPending->store(false, std::memory_order_relaxed);
         FColumn = 0;
     }
     // Simple rows count by their last field, when it holds content (a row
@@ -82,6 +84,7 @@ class TShapeCounter final : public ICsvSinkOf<char16_t> {
 
     TCsvShape& FShape;
     bool FWithFirstRow;
+    std::atomic<bool>* FFirstRowPending;
     std::size_t FRow = 0;  // where the byte machine is
     std::size_t FColumn = 0;
     std::vector<std::string> FFirstRow8;
@@ -142,22 +145,23 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink,
 
 bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
                    const std::function<void(std::string_view)>& feed, const TProgressCallback& progress,
-                   unsigned pass, unsigned passes, bool exact) {
+                   unsigned pass, unsigned passes, const std::atomic<bool>* exact) {
+    auto isExact = [exact] { return exact == nullptr || exact->load(std::memory_order_relaxed); };
     TCsvSource source(fileName);
     if (!TTextReader::ReadsAs(source.CodePage, target)) return false;
     TTextReader reader = source.Reader();
     const auto report = Reporter(progress, source.Size, pass, passes);
     if (source.Size <= kPieceBytes) {
         std::string_view piece;
-        while (reader.ReadAs(target, piece, exact)) {
+        while (reader.ReadAs(target, piece, isExact())) {
             feed(piece);
             report(reader.BytesRead());
         }
         return true;
     }
     // A file of several pieces is read and decoded in a second thread.
-    TReadAhead ahead([&reader, target, exact](std::string& piece, std::uint64_t& done) {
-        if (!reader.ReadAs(target, piece, exact)) return false;
+    TReadAhead ahead([&reader, target, &isExact](std::string& piece, std::uint64_t& done) {
+        if (!reader.ReadAs(target, piece, isExact())) return false;
         done = reader.BytesRead();
         return true;
     });
@@ -174,12 +178,14 @@ bool ReadCsvShape(const std::u16string& fileName, TCsvShape& shape, const TProgr
                   bool withFirstRow, unsigned pass, unsigned passes) {
     TCsvShape read;
     try {
-        TShapeCounter counter(read, withFirstRow);
+        // Ill-formed UTF-8 changes the first row's text, never the shape:
+        // the text is read exactly only until the first row is in.
+        std::atomic<bool> exact = withFirstRow;
+        TShapeCounter counter(read, withFirstRow, &exact);
         TByteCsvMachine machine(counter);
-        // Ill-formed UTF-8 changes the first row's text, never the shape.
         if (ReadCsvFileAs(
                 fileName, CP_UTF_8, [&machine](std::string_view text) { machine.Feed(text); }, progress, pass,
-                passes, withFirstRow)) {
+                passes, &exact)) {
             counter.Finish();
         } else {
             SplitCsvFile(fileName, counter, progress, pass, passes);

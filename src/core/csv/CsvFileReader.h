@@ -1,5 +1,6 @@
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -29,13 +30,15 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink,
                   const TProgressCallback& progress = {}, unsigned pass = 0, unsigned passes = 1);
 
 // Feeds the file's text to `feed` in pieces, as TTextReader::ReadAs reads
-// it in `target` (with `exact`), when the file is one ReadAs reads so (UTF-8
-// or Shift_JIS in UTF-8, Shift_JIS in 932): text for TByteCsvMachine. False,
-// with nothing read, for a file of any other code page. Errors and
-// `progress` as for SplitCsvFile.
+// it in `target`, when the file is one ReadAs reads so (UTF-8 or Shift_JIS
+// in UTF-8, Shift_JIS in 932): text for TByteCsvMachine. Pieces are read
+// exactly while `exact` is null or true: `feed` may clear it once it needs
+// exact text no more (pieces read ahead by then stay exact). False, with
+// nothing read, for a file of any other code page. Errors and `progress` as
+// for SplitCsvFile.
 bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
                    const std::function<void(std::string_view)>& feed, const TProgressCallback& progress = {},
-                   unsigned pass = 0, unsigned passes = 1, bool exact = true);
+                   unsigned pass = 0, unsigned passes = 1, const std::atomic<bool>* exact = nullptr);
 
 // The shape of a CSV file as TCsv would load it: the number of rows, the
 // number of fields of its longest row, and its first row filled up to that

@@ -143,6 +143,7 @@ bool TTextReader::ReadAs(TCodePage target, std::string_view& text, bool exact) {
     }
     // Decoded Shift_JIS is well formed: only U+0080 has to go.
     if (!FCleaner) FCleaner = std::make_unique<TUtf8Cleaner>(!exact || FCodePage != CP_UTF_8);
+    if (!exact) FCleaner->LetGo();
     if (FCodePage == CP_UTF_8) {
         text = FCleaner->Clean(bytes, FDone);
     } else {

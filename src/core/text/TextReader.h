@@ -36,7 +36,9 @@ class TTextReader {
     // U+0080 left out (the CSV machine drops it anyway): the text Read
     // gives, less U+0080, as `target` writes it. The view holds until the
     // next call. Without `exact`, ill-formed UTF-8 passes as it is (see
-    // TUtf8Cleaner). Use one of Read and ReadAs on a reader, not both.
+    // TUtf8Cleaner); a reader that began exact may be let go later (the
+    // pieces before stay exact), not the other way round. Use one of Read
+    // and ReadAs on a reader, not both.
     bool ReadAs(TCodePage target, std::string_view& text, bool exact = true);
     // The same piece, put into `text`: the reader's buffer changes places
     // with `text` where it can (the piece is a start of it) instead of being

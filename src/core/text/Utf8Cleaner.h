@@ -25,6 +25,13 @@ class TUtf8Cleaner {
     // The same, appended to `out`.
     void Clean(std::string_view bytes, bool last, std::string& out) { out.append(Clean(bytes, last)); }
 
+    // Takes out only U+0080 from the next piece on, unless the start of a
+    // character is held back (it is finished exactly first, and the cleaner
+    // can be let go after a later piece).
+    void LetGo() {
+        if (FCarry.empty()) FStructureOnly = true;
+    }
+
   private:
     std::string_view DropU0080(std::string_view bytes, bool last);
 
