@@ -16,7 +16,7 @@ namespace quillmark {
 
 namespace {
 
-constexpr std::size_t kPieceBytes = std::size_t{1} << 20;
+constexpr std::size_t kPieceBytes = std::size_t{1} << 18;
 
 // Counts rows and columns, and keeps the first row: of the UTF-16 machine's
 // stores (as a sink) or of the byte machine's (as its actions).
