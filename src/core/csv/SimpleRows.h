@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <bit>
 #include <cstddef>
 #include <cstdint>
@@ -125,17 +126,17 @@ struct TBlockClasses {
 // Classifies block after block, carrying what a block tells the next.
 class TBlockClassifier {
   public:
-    // `after` is the byte after the block.
-    TBlockClasses Classify(const TBlockMasks& masks, char after) {
-        const std::uint64_t quoted = PrefixXor(masks.Quote) ^ FInQuotes;
+    // `quoteParity` is PrefixXor(masks.Quote); `after` the byte after the block.
+    TBlockClasses Classify(const TBlockMasks& masks, std::uint64_t quoteParity, char after) {
+        const std::uint64_t quoted = quoteParity ^ FInQuotes;
         FInQuotes = static_cast<std::uint64_t>(static_cast<std::int64_t>(quoted) >> 63);
         TBlockClasses classes;
         classes.Separators = (masks.Comma | masks.LineFeed) & ~quoted;
         classes.LineEnds = masks.LineFeed & ~quoted;
-        const std::uint64_t nextIsLineFeed = (masks.LineFeed >> 1) | (std::uint64_t{after == '\n'} << 63);
+        const std::uint64_t afterBits = kAfterBits[static_cast<std::uint8_t>(after)];
+        const std::uint64_t nextIsLineFeed = (masks.LineFeed >> 1) | ((afterBits & 1) << 63);
         const std::uint64_t nextEndsQuote =
-            ((masks.Comma | masks.LineFeed | masks.Return | masks.Quote) >> 1) |
-            (std::uint64_t{after == ',' || after == '\n' || after == '\r' || after == '"'} << 63);
+            ((masks.Comma | masks.LineFeed | masks.Return | masks.Quote) >> 1) | ((afterBits >> 1) << 63);
         // An opening mark begins a field or follows a closing one (a doubled
         // mark); a closing mark ends the field or is followed by the mark it
         // is doubled with.
@@ -150,6 +151,15 @@ class TBlockClassifier {
     }
 
   private:
+    // For the byte after a block: bit 0 when it is LF, bit 1 when it may
+    // follow a closing quotation mark (a comma, LF, CR or another mark).
+    static constexpr auto kAfterBits = [] {
+        std::array<std::uint8_t, 256> bits{};
+        bits['\n'] = 3;
+        bits[','] = bits['\r'] = bits['"'] = 2;
+        return bits;
+    }();
+
     std::uint64_t FInQuotes = 0;        // all ones when the block before ended inside quotes
     std::uint64_t FAfterSeparator = 1;  // bit 0: the byte before the block ends a field
     std::uint64_t FAfterQuote = 0;      // bit 0: the byte before the block is a quotation mark
@@ -159,27 +169,38 @@ class TBlockClassifier {
 // have a byte after them, until it returns false. The masks are made in
 // the loop itself, with the widest vectors the processor has.
 #if defined(__x86_64__) && defined(__GNUC__)
-template <class TBlock>
-__attribute__((target("avx512bw"))) void ForEachBlockAvx512(const char* data, std::size_t start,
-                                                            std::size_t size, TBlock& block) {
-    TBlockClassifier classifier;
-    for (std::size_t at = start; size - at > 64; at += 64)
-        if (!block(at, classifier.Classify(BlockMasksAvx512(data + at), data[at + 64]))) return;
+// PrefixXor in one carry-less multiplication.
+__attribute__((target("pclmul"))) inline std::uint64_t PrefixXorClmul(std::uint64_t bits) {
+    return static_cast<std::uint64_t>(_mm_cvtsi128_si64(
+        _mm_clmulepi64_si128(_mm_set_epi64x(0, static_cast<long long>(bits)), _mm_set1_epi8(-1), 0)));
 }
 
 template <class TBlock>
-__attribute__((target("avx2"))) void ForEachBlockAvx2(const char* data, std::size_t start, std::size_t size,
-                                                      TBlock& block) {
+__attribute__((target("avx512bw,pclmul"))) void ForEachBlockAvx512(const char* data, std::size_t start,
+                                                                   std::size_t size, TBlock& block) {
     TBlockClassifier classifier;
-    for (std::size_t at = start; size - at > 64; at += 64)
-        if (!block(at, classifier.Classify(BlockMasksAvx2(data + at), data[at + 64]))) return;
+    for (std::size_t at = start; size - at > 64; at += 64) {
+        const TBlockMasks masks = BlockMasksAvx512(data + at);
+        if (!block(at, classifier.Classify(masks, PrefixXorClmul(masks.Quote), data[at + 64]))) return;
+    }
+}
+
+template <class TBlock>
+__attribute__((target("avx2,pclmul"))) void ForEachBlockAvx2(const char* data, std::size_t start,
+                                                             std::size_t size, TBlock& block) {
+    TBlockClassifier classifier;
+    for (std::size_t at = start; size - at > 64; at += 64) {
+        const TBlockMasks masks = BlockMasksAvx2(data + at);
+        if (!block(at, classifier.Classify(masks, PrefixXorClmul(masks.Quote), data[at + 64]))) return;
+    }
 }
 #endif
 
 template <class TBlock>
 void ForEachBlock(const char* data, std::size_t start, std::size_t size, TBlock&& block) {
 #if defined(__x86_64__) && defined(__GNUC__)
-    if (const int level = VectorLevel(); level == 2) {
+    static const bool clmul = __builtin_cpu_supports("pclmul");
+    if (const int level = clmul ? VectorLevel() : 0; level == 2) {
         ForEachBlockAvx512(data, start, size, block);
         return;
     } else if (level == 1) {
@@ -188,8 +209,10 @@ void ForEachBlock(const char* data, std::size_t start, std::size_t size, TBlock&
     }
 #endif
     TBlockClassifier classifier;
-    for (std::size_t at = start; size - at > 64; at += 64)
-        if (!block(at, classifier.Classify(BlockMasks(data + at), data[at + 64]))) return;
+    for (std::size_t at = start; size - at > 64; at += 64) {
+        const TBlockMasks masks = BlockMasks(data + at);
+        if (!block(at, classifier.Classify(masks, PrefixXor(masks.Quote), data[at + 64]))) return;
+    }
 }
 
 }  // namespace detail
