@@ -121,6 +121,18 @@ std::string InMemory(const test::TTempDir& folder, const TColumnSet& columns, st
     return ReadBytes(folder / "memory.csv");
 }
 
+// The column list's read of in.csv (with its first row) against the table
+// loaded whole; for files of at least one row.
+void ExpectShapeOfLoadedTable(const test::TTempDir& folder) {
+    TCsvTable table;
+    ASSERT_TRUE(ReadCsvFile(folder.File("in.csv"), table));
+    TCsvShape shape;
+    ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape));
+    EXPECT_EQ(shape.RowCount, table.size());
+    EXPECT_EQ(shape.ColCount, table.front().size());
+    EXPECT_TRUE(shape.FirstRow == table.front());
+}
+
 class StreamingDifferential : public ::testing::TestWithParam<TAlphabet> {};
 
 TEST_P(StreamingDifferential, SmallFilesGiveTheSameTarget) {
@@ -230,13 +242,7 @@ TEST(StreamingRowShaped, GivesWhatTheLoadedTableGives) {
             ConvertCsvFile(folder.File("in.csv"), columns, encoding, folder.File("stream.csv"));
             ASSERT_TRUE(ReadBytes(folder / "stream.csv") == InMemory(folder, columns, encoding)) << encoding;
         }
-        TCsvTable table;
-        ASSERT_TRUE(ReadCsvFile(folder.File("in.csv"), table));
-        TCsvShape shape;
-        ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape));
-        EXPECT_EQ(shape.RowCount, table.size());
-        EXPECT_EQ(shape.ColCount, table.front().size());
-        EXPECT_TRUE(shape.FirstRow == table.front());
+        ExpectShapeOfLoadedTable(folder);
     }
 }
 
@@ -289,13 +295,7 @@ TEST(ReadCsvShapeTest, FirstRowIsExactWhateverItsLength) {
     for (int row = 0; row < 50000; ++row)
         content += "b,\xFF\xE3\x81,\"\xC2\x80\xED\xA0\x80\",c\n";
     WriteBytes(folder / "in.csv", content);
-    TCsvTable table;
-    ASSERT_TRUE(ReadCsvFile(folder.File("in.csv"), table));
-    TCsvShape shape;
-    ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape));
-    EXPECT_EQ(shape.RowCount, table.size());
-    EXPECT_EQ(shape.ColCount, table.front().size());
-    EXPECT_TRUE(shape.FirstRow == table.front());
+    ExpectShapeOfLoadedTable(folder);
 }
 
 TEST(ReadCsvShapeTest, GivesTheFirstRowFilledUpAndTheCounts) {

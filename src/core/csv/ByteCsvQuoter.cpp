@@ -17,6 +17,22 @@ constexpr std::size_t kFlushBytes = std::size_t{1} << 20;
 // Empty fields written between two looks at the buffer's size.
 constexpr std::size_t kEmptyFieldsAtOnce = std::size_t{1} << 16;
 
+// Copies `size` bytes from `from`, where `available` bytes can be read, to
+// `to`, which has 32 bytes to spare; returns the end of the copy. Most runs
+// are short: a copy of a fixed 16 or 32 bytes is a move or two, where a
+// call to copy `size` bytes costs more than the copying; what is copied
+// past `size` is written over next.
+char* CopyRun(char* to, const char* from, std::size_t size, std::size_t available) {
+    if (size <= 16 && available >= 16) {
+        std::memcpy(to, from, 16);
+    } else if (size <= 32 && available >= 32) {
+        std::memcpy(to, from, 32);
+    } else {
+        std::memcpy(to, from, size);
+    }
+    return to + size;
+}
+
 }  // namespace
 
 TByteCsvQuoter::TByteCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, std::size_t columnCount,
@@ -150,18 +166,9 @@ inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
 [[gnu::always_inline]] inline void TByteCsvQuoter::Store(const char* bytes, std::size_t size,
                                                          std::size_t remaining) {
     if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
-    // Most fields are short: a copy of a fixed 16 or 32 bytes is a move or
-    // two, where a call to copy `size` bytes costs more than the copying.
     // The piece goes on for `remaining` bytes, and the buffer always has 64
-    // bytes to spare; what is copied past `size` is written over next.
-    char* at = FOutput.Data.get() + FOutput.Size;
-    if (size <= 16 && remaining >= 16) {
-        std::memcpy(at, bytes, 16);
-    } else if (size <= 32 && remaining >= 32) {
-        std::memcpy(at, bytes, 32);
-    } else {
-        std::memcpy(at, bytes, size);
-    }
+    // bytes to spare.
+    CopyRun(FOutput.Data.get() + FOutput.Size, bytes, size, remaining);
     FOutput.Size += size;
 }
 
@@ -177,19 +184,6 @@ inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
 }
 
 namespace {
-
-// Copies `size` bytes from `from`, where `available` bytes can be read, to
-// `to`, which has 32 bytes to spare; returns the end of the copy.
-char* CopyRun(char* to, const char* from, std::size_t size, std::size_t available) {
-    if (size <= 16 && available >= 16) {
-        std::memcpy(to, from, 16);
-    } else if (size <= 32 && available >= 32) {
-        std::memcpy(to, from, 32);
-    } else {
-        std::memcpy(to, from, size);
-    }
-    return to + size;
-}
 
 // The content of a quoted field, bytes `from` to `to` between its own
 // marks: doubled marks are halved.

@@ -165,9 +165,6 @@ class TBlockClassifier {
     std::uint64_t FAfterQuote = 0;      // bit 0: the byte before the block is a quotation mark
 };
 
-// Calls block(at, classes) for the blocks of 64 bytes from `start` on that
-// have a byte after them, until it returns false. The masks are made in
-// the loop itself, with the widest vectors the processor has.
 #if defined(__x86_64__) && defined(__GNUC__)
 // PrefixXor in one carry-less multiplication.
 __attribute__((target("pclmul"))) inline std::uint64_t PrefixXorClmul(std::uint64_t bits) {
@@ -175,6 +172,8 @@ __attribute__((target("pclmul"))) inline std::uint64_t PrefixXorClmul(std::uint6
         _mm_clmulepi64_si128(_mm_set_epi64x(0, static_cast<long long>(bits)), _mm_set1_epi8(-1), 0)));
 }
 
+// ForEachBlock's loop, once for each set of vector instructions: the target
+// of a function cannot be a template argument.
 template <class TBlock>
 __attribute__((target("avx512bw,pclmul"))) void ForEachBlockAvx512(const char* data, std::size_t start,
                                                                    std::size_t size, TBlock& block) {
@@ -196,6 +195,9 @@ __attribute__((target("avx2,pclmul"))) void ForEachBlockAvx2(const char* data, s
 }
 #endif
 
+// Calls block(at, classes) for the blocks of 64 bytes from `start` on that
+// have a byte after them, until it returns false. The masks are made in
+// the loop itself, with the widest vectors the processor has.
 template <class TBlock>
 void ForEachBlock(const char* data, std::size_t start, std::size_t size, TBlock&& block) {
 #if defined(__x86_64__) && defined(__GNUC__)
