@@ -65,6 +65,33 @@ INSTANTIATE_TEST_SUITE_P(
         TRowsCase{"UnclosedQuotes", "a\n\"b\n", "a;stop 2"}, TRowsCase{"RowNotEnded", "a\nb", "a;stop 2"}),
     [](const auto& info) { return std::string(info.param.Name); });
 
+struct TContentCase {
+    const char* Name;
+    std::string Row;  // without its line end
+    std::size_t Count;
+    std::size_t Fields;
+};
+
+class SimpleFieldsWithContent : public ::testing::TestWithParam<TContentCase> {};
+
+TEST_P(SimpleFieldsWithContent, CountUpToTheLastThatHoldsContent) {
+    const TContentCase& row = GetParam();
+    EXPECT_EQ(quillmark::SimpleFieldsWithContent(row.Row.data(), 0, row.Row.size(), row.Count), row.Fields)
+        << Escape(row.Row);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Cases, SimpleFieldsWithContent,
+    ::testing::Values(TContentCase{"LastHoldsContent", "a,b", 2, 2},
+                      TContentCase{"QuotedLast", "a,\"b\"", 2, 2},
+                      TContentCase{"EmptyAtTheEnd", "a,,\"\",,", 5, 1},
+                      TContentCase{"OnlyEmptyFields", ",\"\",", 3, 0}, TContentCase{"EmptyRow", "", 1, 0},
+                      TContentCase{"QuotedQuotationMark", "\"\"\"\"", 1, 1},
+                      TContentCase{"QuotedCommaAndMark", "a,\"x,\"\"\"", 2, 2},
+                      TContentCase{"QuotedEndingInCommaBeforeEmpty", "\"a,\"\"\",\"\"", 2, 1},
+                      TContentCase{"FirstOnly", "\"\",b,", 3, 2}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
 TEST(SimpleRowsTest, MoreFieldsThanRoomStopTheRows) {
     EXPECT_EQ(RowsTaken("a,b,c\nd,e,f,g\n", 3), "a|b|c;stop 6");
 }

@@ -45,17 +45,16 @@ class TShapeCounter final : public ICsvSinkOf<char16_t> {
         if (FRow++ == 0 && FFirstRowPending) FFirstRowPending->store(false, std::memory_order_relaxed);
         FColumn = 0;
     }
-    // Simple rows count by their last field, when it holds content (a row
-    // that ends in empty fields is the machine's); the first row's text is
-    // the machine's to gather too.
+    // Simple rows count up to their last field that holds content; the
+    // first row's text is the machine's to gather.
     std::size_t ReadRows(std::string_view text, std::size_t at) {
         if (FColumn != 0 || (FRow == 0 && FWithFirstRow)) return at;
         return CountSimpleRows(
             text, at,
-            [this, data = text.data()](std::size_t, std::size_t count, std::size_t lastStart,
-                                       std::size_t lastEnd, std::size_t) {
-                if (!SimpleFieldHoldsContent(data, lastStart, lastEnd)) return false;
-                Count(FRow, count - 1);
+            [this, data = text.data()](std::size_t start, std::size_t count, std::size_t, std::size_t end,
+                                       std::size_t) {
+                if (const std::size_t fields = SimpleFieldsWithContent(data, start, end, count))
+                    Count(FRow, fields - 1);
                 ++FRow;
                 return true;
             });

@@ -225,6 +225,26 @@ inline bool SimpleFieldHoldsContent(const char* data, std::size_t start, std::si
     return end > start && (data[start] != '"' || end - start > 2);
 }
 
+// How many of the `count` fields of a simple row (bytes `start` to `end` of
+// `data`, its line end left out) come before and up to the last that holds
+// content: 0 when none does. An empty field at the end is nothing or "\"\"",
+// right after the comma that ends the field before it; no field that holds
+// content ends in a comma, nor in "\"\"" right after one.
+inline std::size_t SimpleFieldsWithContent(const char* data, std::size_t start, std::size_t end,
+                                           std::size_t count) {
+    while (count > 0) {
+        std::size_t from = end;  // where the field begins when it is empty
+        if (end - start >= 2 && data[end - 1] == '"' && data[end - 2] == '"' &&
+            (end - 2 == start || data[end - 3] == ',')) {
+            from = end - 2;
+        } else if (end != start && data[end - 1] != ',') {
+            return count;
+        }
+        if (--count > 0) end = from - 1;
+    }
+    return 0;
+}
+
 // Reads on over the rows most CSV files are made of, 64 bytes at a time,
 // for TByteCsvMachine's actions to take whole. A row is simple when each of
 // its fields is plain (no quotation mark) or quoted (a mark opens it, the
