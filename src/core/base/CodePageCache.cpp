@@ -126,6 +126,24 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
                 i += run;
                 if (i == size) break;
             }
+            if constexpr (sizeof(TChar) == 1) {
+                // Runs of two-byte characters already learnt, most of Japanese text.
+                while (i + 1 < size) {
+                    const std::int32_t row = kLeadRows932[data[i]];
+                    const std::uint8_t trail = data[i + 1];
+                    if (row < 0 || !IsTrail932(trail)) break;
+                    const std::uint32_t known =
+                        gUtf8Pairs932[static_cast<std::size_t>(row) + (trail - 0x40u)].load(
+                            std::memory_order_relaxed);
+                    if (known == 0) break;
+                    target[0] = static_cast<char>(known);
+                    target[1] = static_cast<char>(known >> 8);
+                    target[2] = static_cast<char>(known >> 16);
+                    target += known >> 24;
+                    i += 2;
+                }
+                if (i == size) break;
+            }
             const std::uint8_t byte = data[i];
             if (!IsLead932(byte)) {
                 target = Put(singles[byte], target);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -12,10 +13,10 @@
 namespace quillmark {
 
 // The bytes that start and end a two-byte character of code page 932.
-inline bool IsLead932(std::uint8_t byte) {
+constexpr bool IsLead932(std::uint8_t byte) {
     return (byte >= 0x81 && byte <= 0x9F) || (byte >= 0xE0 && byte <= 0xFC);
 }
-inline bool IsTrail932(std::uint8_t byte) {
+constexpr bool IsTrail932(std::uint8_t byte) {
     return (byte >= 0x40 && byte <= 0x7E) || (byte >= 0x80 && byte <= 0xFC);
 }
 
@@ -23,10 +24,21 @@ inline bool IsTrail932(std::uint8_t byte) {
 // and E0-FC, trail bytes 40-FC, 11340 places in all.
 inline constexpr std::size_t kTrails932 = 0xFC - 0x40 + 1;
 inline constexpr std::size_t kPairs932 = 60 * kTrails932;
-inline std::size_t PairIndex932(std::uint8_t lead, std::uint8_t trail) {
+constexpr std::size_t PairIndex932(std::uint8_t lead, std::uint8_t trail) {
     const std::size_t row = lead <= 0x9F ? lead - 0x81u : lead - 0xE0u + 31;
     return row * kTrails932 + (trail - 0x40u);
 }
+
+// PairIndex932(byte, 0x40) for a lead byte, -1 for any other byte: for
+// loops over runs of two-byte characters, one look-up a lead byte.
+inline constexpr auto kLeadRows932 = [] {
+    std::array<std::int32_t, 256> rows{};
+    for (unsigned byte = 0; byte < 256; ++byte)
+        rows[byte] = IsLead932(static_cast<std::uint8_t>(byte))
+                         ? static_cast<std::int32_t>(PairIndex932(static_cast<std::uint8_t>(byte), 0x40))
+                         : -1;
+    return rows;
+}();
 
 // Room to convert into before the result is appended to a string: growing
 // the string instead would fill the room with zeros first.

@@ -106,6 +106,19 @@ void TShiftJisRewriter::Rewrite(std::string_view bytes, bool flush, std::string&
             at += 8;
             i += 8;
         }
+        // Runs of two-byte characters already learnt, most of Japanese text.
+        while (i + 1 < size) {
+            const std::int32_t row = kLeadRows932[data[i]];
+            const std::uint8_t trail = data[i + 1];
+            if (row < 0 || !IsTrail932(trail)) break;
+            const std::uint16_t entry =
+                gPairs[static_cast<std::size_t>(row) + (trail - 0x40u)].load(std::memory_order_relaxed);
+            if (entry < 0x8100) break;
+            at[0] = static_cast<char>(entry >> 8);
+            at[1] = static_cast<char>(entry);
+            at += 2;
+            i += 2;
+        }
         if (i == size) break;
         const std::uint8_t byte = data[i];
         if (byte < 0x80) {
