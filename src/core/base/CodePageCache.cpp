@@ -343,6 +343,19 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
                 i += run;
                 if (i == size) break;
             }
+            // Runs of kana and kanji already learnt, most of Japanese text.
+            while (i + 2 < size && (data[i] & 0xF0) == 0xE0 && IsTrail(data[i + 1]) && IsTrail(data[i + 2])) {
+                const auto unit = static_cast<std::size_t>((data[i] & 0x0F) << 12 |
+                                                           (data[i + 1] & 0x3F) << 6 | (data[i + 2] & 0x3F));
+                if (unit < 0x800 || (unit >= 0xD800 && unit <= 0xDFFF)) break;
+                const std::uint16_t entry = entries[unit].load(std::memory_order_relaxed);
+                if (entry < 0x8100) break;
+                target[0] = static_cast<char>(entry >> 8);
+                target[1] = static_cast<char>(entry);
+                target += 2;
+                i += 3;
+            }
+            if (i == size) break;
             const std::uint8_t byte = data[i];
             char16_t unit;
             std::size_t length;
