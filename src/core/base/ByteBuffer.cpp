@@ -1,9 +1,12 @@
 #include "base/ByteBuffer.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
 #include <new>
-#if defined(__linux__)
+#if defined(_WIN32)
+#include <malloc.h>
+#elif defined(__linux__)
 #include <sys/mman.h>
 #endif
 
@@ -15,13 +18,32 @@ namespace {
 constexpr std::size_t kLargePage = std::size_t{2} << 20;
 constexpr std::size_t kLargeFrom = std::size_t{1} << 20;
 
+// Memory aligned to `alignment` (a power of two dividing `size`), freed by
+// TByteBuffer::TFree; null when there is none.
+char* Allocate(std::size_t size, std::size_t alignment) {
+#if defined(_WIN32)
+    return static_cast<char*>(::_aligned_malloc(size, alignment));
+#else
+    return static_cast<char*>(std::aligned_alloc(alignment, size));
+#endif
+}
+
 }  // namespace
+
+void TByteBuffer::TFree::operator()(char* data) const {
+#if defined(_WIN32)
+    ::_aligned_free(data);
+#else
+    std::free(data);
+#endif
+}
 
 void TByteBuffer::Grow(std::size_t room) {
     std::size_t capacity = std::max(Capacity * 2, Size + room);
     const bool large = capacity >= kLargeFrom;
-    if (large) capacity = (capacity + kLargePage - 1) / kLargePage * kLargePage;
-    auto* data = static_cast<char*>(large ? std::aligned_alloc(kLargePage, capacity) : std::malloc(capacity));
+    const std::size_t alignment = large ? kLargePage : 64;
+    capacity = (capacity + alignment - 1) / alignment * alignment;
+    auto* data = Allocate(capacity, alignment);
     if (data == nullptr) throw std::bad_alloc();
 #if defined(__linux__)
     // Only advice: where large pages are not to be had, small ones serve.

@@ -1,7 +1,6 @@
 #pragma once
 
 #include <cstddef>
-#include <cstdlib>
 #include <memory>
 #include <string_view>
 
@@ -13,7 +12,7 @@ namespace quillmark {
 // (faulting in 4 KiB pages one by one costs more than the bytes do).
 struct TByteBuffer {
     struct TFree {
-        void operator()(char* data) const { std::free(data); }
+        void operator()(char* data) const;
     };
 
     std::unique_ptr<char[], TFree> Data;
