@@ -350,9 +350,7 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
                 if (unit < 0x800 || (unit >= 0xD800 && unit <= 0xDFFF)) break;
                 const std::uint16_t entry = entries[unit].load(std::memory_order_relaxed);
                 if (entry < 0x8100) break;
-                target[0] = static_cast<char>(entry >> 8);
-                target[1] = static_cast<char>(entry);
-                target += 2;
+                target = PutTwoBytes(entry, target);
                 i += 3;
             }
             if (i == size) break;

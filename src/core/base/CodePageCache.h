@@ -29,6 +29,13 @@ constexpr std::size_t PairIndex932(std::uint8_t lead, std::uint8_t trail) {
     return row * kTrails932 + (trail - 0x40u);
 }
 
+// Writes the two bytes of a table entry first << 8 | second at `at`.
+inline char* PutTwoBytes(std::uint16_t entry, char* at) {
+    at[0] = static_cast<char>(entry >> 8);
+    at[1] = static_cast<char>(entry);
+    return at + 2;
+}
+
 // PairIndex932(byte, 0x40) for a lead byte, -1 for any other byte: for
 // loops over runs of two-byte characters, one look-up a lead byte.
 inline constexpr auto kLeadRows932 = [] {

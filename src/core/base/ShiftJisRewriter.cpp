@@ -17,9 +17,7 @@ constexpr std::uint16_t kNothing = 0x200;
 
 void Put(std::uint16_t entry, char*& at) {
     if (entry >= 0x8100) {
-        at[0] = static_cast<char>(entry >> 8);
-        at[1] = static_cast<char>(entry);
-        at += 2;
+        at = PutTwoBytes(entry, at);
     } else if (entry != kNothing) {
         *at++ = static_cast<char>(entry);
     }
@@ -114,9 +112,7 @@ void TShiftJisRewriter::Rewrite(std::string_view bytes, bool flush, std::string&
             const std::uint16_t entry =
                 gPairs[static_cast<std::size_t>(row) + (trail - 0x40u)].load(std::memory_order_relaxed);
             if (entry < 0x8100) break;
-            at[0] = static_cast<char>(entry >> 8);
-            at[1] = static_cast<char>(entry);
-            at += 2;
+            at = PutTwoBytes(entry, at);
             i += 2;
         }
         if (i == size) break;
