@@ -220,10 +220,7 @@ std::size_t TByteCsvQuoter::ReadRows(std::string_view text, std::size_t at) {
 
 bool TByteCsvQuoter::WriteSimpleRow(const char* data, std::size_t start, const std::size_t* ends,
                                     std::size_t count, std::size_t next) {
-    auto fieldStart = [&](std::size_t field) { return field == 0 ? start : ends[field - 1] + 1; };
-    std::size_t stored = count;  // fields up to the last that holds content
-    while (stored > 0 && !SimpleFieldHoldsContent(data, fieldStart(stored - 1), ends[stored - 1]))
-        --stored;
+    const std::size_t stored = SimpleFieldsWithContent(data, start, ends[count - 1], count);
     if (stored == 0) {
         // As NextRow counts a row that stores nothing.
         ++FEmptyRows;

@@ -219,12 +219,6 @@ void ForEachBlock(const char* data, std::size_t start, std::size_t size, TBlock&
 
 }  // namespace detail
 
-// Whether a field of a simple row, bytes `start` to `end` of `data`, holds
-// content once the quotation marks around it are gone.
-inline bool SimpleFieldHoldsContent(const char* data, std::size_t start, std::size_t end) {
-    return end > start && (data[start] != '"' || end - start > 2);
-}
-
 // How many of the `count` fields of a simple row (bytes `start` to `end` of
 // `data`, its line end left out) come before and up to the last that holds
 // content: 0 when none does. An empty field at the end is nothing or "\"\"",
