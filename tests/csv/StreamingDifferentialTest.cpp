@@ -208,6 +208,19 @@ TEST(TextReaderTest, Utf8PiecesEndWithWholeCharacters) {
     }
 }
 
+// A reader of text from after a file's start keeps a leading byte-order
+// mark as the character it is there; one from the start drops it.
+TEST(TextReaderTest, OnlyTheFileStartHasAByteOrderMark) {
+    const std::string content = "\xEF\xBB\xBFx\n";
+    for (const bool fromStart : {true, false}) {
+        TMemoryStream stream(content);
+        TTextReader reader(stream, CP_UTF_8, 64, content.size(), fromStart);
+        std::u16string text;
+        ASSERT_TRUE(reader.Read(text));
+        EXPECT_TRUE(text == (fromStart ? u"x\n" : u"\uFEFFx\n")) << fromStart;
+    }
+}
+
 // The column list's read gives the shape of the table loaded whole.
 TEST_P(StreamingDifferential, ShapeIsTheShapeOfTheLoadedTable) {
     std::mt19937 random(31);
@@ -296,6 +309,62 @@ TEST(ReadCsvShapeTest, FirstRowIsExactWhateverItsLength) {
         content += "b,\xFF\xE3\x81,\"\xC2\x80\xED\xA0\x80\",c\n";
     WriteBytes(folder / "in.csv", content);
     ExpectShapeOfLoadedTable(folder);
+}
+
+// Files of several MiB are read in two parts at once, the second from a
+// line feed near the middle that seems to end a row: whether it does or
+// not, the shape is the whole file's.
+TEST(ReadCsvShapeTest, FilesReadInTwoPartsGiveTheWholeShape) {
+    auto repeat = [](const std::string& row, std::size_t times) {
+        std::string text;
+        for (std::size_t k = 0; k < times; ++k)
+            text += row;
+        return text;
+    };
+    const std::size_t half = std::size_t{3} << 20;
+    // A first row that makes the files UTF-8.
+    const std::string name = "\xE5\x90\x8D,\xE5\x90\x8D\n";
+    const struct {
+        const char* Name;
+        std::string Content;
+    } cases[] = {
+        {"widest row in the second part, rows there begin with a byte-order mark",
+         name + repeat("a,b\r\n", half / 5) + repeat("\xEF\xBB\xBFx,\"y\"\r\n", half / 10) +
+             "1,2,3,4,5,6,7,8,9\r\n" + "last,row"},
+        {"middle inside quotes, with rows of simple look there",
+         name + "x,\"" + repeat("a,b,c\n", 2 * half / 6) + "\"\n" + repeat("p,q\n", 1000)},
+        {"middle inside quotes, nothing simple there",
+         name + "x,\"" + repeat("a\"\"b,\n", 2 * half / 7) + "\",y,z\n" + repeat("p,q\n", 1000)},
+        {"no simple rows at all: a mark in every row", name + repeat("a\"b,c\n", 2 * half / 6)},
+        {"only empty rows after the middle", name + repeat("a,b,c\r\n", half / 7) + repeat("\r\n", half / 2)},
+        {"rows without content after the middle",
+         name + repeat("a,b,c\n", half / 6) + repeat(",,,,\"\",\n", half / 7)},
+        {"U+0080 joins quoted marks after the middle", name + repeat("a,b\n", half / 4) +
+                                                           repeat("x,\"a\"\xC2\x80\"b,c\",d\n", half / 16) +
+                                                           "\xFF\xE3\x81,z\n"},
+    };
+    test::TTempDir folder;
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        WriteBytes(folder / "in.csv", test.Content);
+        ExpectShapeOfLoadedTable(folder);
+        TCsvShape shape;
+        ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape, {}, false));
+        TCsvTable table;
+        ASSERT_TRUE(ReadCsvFile(folder.File("in.csv"), table));
+        EXPECT_EQ(shape.RowCount, table.size());
+        std::size_t progressCalls = 0;
+        std::uint64_t lastDone = 0, lastTotal = 0;
+        ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape, [&](std::uint64_t done, std::uint64_t total) {
+            EXPECT_LE(done, total);
+            ++progressCalls;
+            lastDone = done;
+            lastTotal = total;
+        }));
+        EXPECT_GT(progressCalls, 1u);
+        EXPECT_EQ(lastDone, test.Content.size());
+        EXPECT_EQ(lastTotal, test.Content.size());
+    }
 }
 
 TEST(ReadCsvShapeTest, GivesTheFirstRowFilledUpAndTheCounts) {

@@ -100,17 +100,35 @@ TEST(FaultInjection, OnlyAReplacedTargetIsSyncedToDisk) {
     }
 }
 
+// The source is cut while it is read: in a conversion's one pass, in the
+// read of the widest row that a row wider than those before it calls for,
+// and in the column list (large files are read in two parts at once).
 TEST(FaultInjection, ShrinkingSourceIsAReadFailure) {
-    TTempDir folder;
-    WriteBytes(folder / "in.csv", Source(200000));
-    WriteBytes(folder / "out.csv", "precious");
-    const auto result =
-        RunProgram(kCli, {"/source:in.csv", "/target:out.csv"}, folder.Path(),
-                   Preloaded({"QUILLMARK_SHRINK=" + (folder / "in.csv").string() + ":1500000"}));
-    EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_EQ(result.Err, "CSVファイルの読み込みに失敗しました。\n");
-    EXPECT_EQ(ReadBytes(folder / "out.csv"), "precious");
-    EXPECT_EQ(folder.Listing(), "in.csv out.csv");
+    struct TCase {
+        std::string Source;
+        std::vector<std::string> Arguments;
+        long long CutAt;
+    };
+    // The first pass ends at the wider row, early on.
+    const std::string wider = "0,a,b\r\n1,2,3,4\r\n" + Source(300000);
+    const std::vector<TCase> cases = {
+        {Source(200000), {"/source:in.csv", "/target:out.csv"}, 1500000},
+        {wider, {"/source:in.csv", "/target:out.csv"}, 4000000},
+        {Source(300000), {"--list-columns", "/source:in.csv"}, 1000000},
+        {Source(300000), {"--list-columns", "/source:in.csv"}, 5000000},
+    };
+    for (const TCase& test : cases) {
+        TTempDir folder;
+        WriteBytes(folder / "in.csv", test.Source);
+        WriteBytes(folder / "out.csv", "precious");
+        const auto result = RunProgram(kCli, test.Arguments, folder.Path(),
+                                       Preloaded({"QUILLMARK_SHRINK=" + (folder / "in.csv").string() + ":" +
+                                                  std::to_string(test.CutAt)}));
+        EXPECT_EQ(result.ExitCode, 1) << test.CutAt;
+        EXPECT_EQ(result.Err, "CSVファイルの読み込みに失敗しました。\n") << test.CutAt;
+        EXPECT_EQ(ReadBytes(folder / "out.csv"), "precious");
+        EXPECT_EQ(folder.Listing(), "in.csv out.csv");
+    }
 }
 
 TEST(FaultInjection, MissingAndUnreadableSources) {

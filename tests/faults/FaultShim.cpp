@@ -3,7 +3,7 @@
 //   QUILLMARK_FAIL_WRITE_AFTER=N   writes to regular files fail with ENOSPC
 //                                  once N bytes have been written to them
 //   QUILLMARK_SHRINK=PATH:N        PATH is cut to N bytes as soon as N bytes
-//                                  of it have been read
+//                                  of it have been read (read or pread)
 //   QUILLMARK_SYNC_LOG=PATH        each fsync appends a line to PATH: "file"
 //                                  or "folder"
 #include <dlfcn.h>
@@ -11,6 +11,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -34,8 +35,30 @@ std::string PathOf(int fd) {
 }
 
 long long gWritten = 0;
-long long gRead = 0;
-bool gShrunk = false;
+std::atomic<long long> gRead = 0;
+std::atomic<bool> gShrunk = false;
+
+// Counts what is read of the file QUILLMARK_SHRINK names, by read or pread
+// (from any thread), and cuts the file once enough is.
+void CountRead(int fd, ssize_t got) {
+    static const char* shrink = std::getenv("QUILLMARK_SHRINK");
+    if (shrink == nullptr || gShrunk || got <= 0) return;
+    const char* colon = std::strrchr(shrink, ':');
+    const std::string path(shrink, colon ? static_cast<size_t>(colon - shrink) : std::strlen(shrink));
+    if (colon == nullptr || PathOf(fd) != path) return;
+    const long long at = std::atoll(colon + 1);
+    if ((gRead += got) >= at && !gShrunk.exchange(true)) truncate(path.c_str(), at);
+}
+
+// pread and pread64 alike: which of them the program calls depends on how
+// it was built.
+ssize_t CountedPread(const char* name, int fd, void* buffer, size_t count, off_t offset) {
+    using TPread = ssize_t (*)(int, void*, size_t, off_t);
+    const auto real = reinterpret_cast<TPread>(dlsym(RTLD_NEXT, name));
+    const ssize_t got = real(fd, buffer, count, offset);
+    CountRead(fd, got);
+    return got;
+}
 
 }  // namespace
 
@@ -58,21 +81,17 @@ extern "C" ssize_t write(int fd, const void* buffer, size_t count) {
 
 extern "C" ssize_t read(int fd, void* buffer, size_t count) {
     static const auto real = reinterpret_cast<TRead>(dlsym(RTLD_NEXT, "read"));
-    static const char* shrink = std::getenv("QUILLMARK_SHRINK");
     const ssize_t got = real(fd, buffer, count);
-    if (shrink != nullptr && !gShrunk && got > 0) {
-        const char* colon = std::strrchr(shrink, ':');
-        const std::string path(shrink, colon ? static_cast<size_t>(colon - shrink) : std::strlen(shrink));
-        if (colon != nullptr && PathOf(fd) == path) {
-            gRead += got;
-            const long long at = std::atoll(colon + 1);
-            if (gRead >= at) {
-                truncate(path.c_str(), at);
-                gShrunk = true;
-            }
-        }
-    }
+    CountRead(fd, got);
     return got;
+}
+
+extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
+    return CountedPread("pread", fd, buffer, count, offset);
+}
+
+extern "C" ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
+    return CountedPread("pread64", fd, buffer, count, offset);
 }
 
 extern "C" int fsync(int fd) {

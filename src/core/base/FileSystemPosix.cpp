@@ -6,6 +6,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <optional>
 #include <random>
 
 #include "base/Exception.h"
@@ -138,20 +139,37 @@ void TFileStream::Seek(std::uint64_t position) {
     }
 }
 
-std::size_t TFileStream::Read(void* buffer, std::size_t count) {
+namespace {
+
+// Reads until `count` bytes are in or the file ends: from the file's
+// position, or from `position` when it is set.
+std::size_t ReadFully(int fd, const std::u16string& path, void* buffer, std::size_t count,
+                      std::optional<std::uint64_t> position) {
     auto* out = static_cast<char*>(buffer);
     std::size_t total = 0;
     while (total < count) {
-        const ssize_t got = ::read(static_cast<int>(FHandle), out + total, count - total);
+        const ssize_t got =
+            position ? ::pread(fd, out + total, count - total, static_cast<off_t>(*position + total))
+                     : ::read(fd, out + total, count - total);
         if (got < 0) {
             if (errno == EINTR) continue;
             throw EReadError(
-                Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(errno)}));
+                Format(messages::ReadErrorPattern, {ExpandFileName(path), SystemErrorText(errno)}));
         }
         if (got == 0) break;
         total += static_cast<std::size_t>(got);
     }
     return total;
+}
+
+}  // namespace
+
+std::size_t TFileStream::Read(void* buffer, std::size_t count) {
+    return ReadFully(static_cast<int>(FHandle), FPath, buffer, count, std::nullopt);
+}
+
+std::size_t TFileStream::ReadAt(std::uint64_t position, void* buffer, std::size_t count) {
+    return ReadFully(static_cast<int>(FHandle), FPath, buffer, count, position);
 }
 
 // ------------------------------------------------------------ TSafeFileWriter

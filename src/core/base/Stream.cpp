@@ -31,4 +31,11 @@ std::size_t TMemoryStream::Read(void* buffer, std::size_t count) {
     return n;
 }
 
+std::size_t TFileSection::Read(void* buffer, std::size_t count) {
+    const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(count, Size() - FPosition));
+    const std::size_t got = n == 0 ? 0 : FFile.ReadAt(FFrom + FPosition, buffer, n);
+    FPosition += got;
+    return got;
+}
+
 }  // namespace quillmark

@@ -55,10 +55,34 @@ class TFileStream final : public TStream {
     std::uint64_t Position() override;
     void Seek(std::uint64_t position) override;
     std::size_t Read(void* buffer, std::size_t count) override;
+    // Reads up to `count` bytes from `position` on, fewer only at the end,
+    // without moving the position Read reads from: several threads may read
+    // at once.
+    std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t count);
 
   private:
     std::u16string FPath;
     std::intptr_t FHandle;
+};
+
+// Bytes `from` to `to` of a file as a stream of their own, read with
+// TFileStream::ReadAt: beside another reader of the same file, in another
+// thread.
+class TFileSection final : public TStream {
+  public:
+    TFileSection(TFileStream& file, std::uint64_t from, std::uint64_t to)
+        : FFile(file), FFrom(from), FTo(to < from ? from : to) {}
+
+    std::uint64_t Size() override { return FTo - FFrom; }
+    std::uint64_t Position() override { return FPosition; }
+    void Seek(std::uint64_t position) override { FPosition = position < Size() ? position : Size(); }
+    std::size_t Read(void* buffer, std::size_t count) override;
+
+  private:
+    TFileStream& FFile;
+    std::uint64_t FFrom;
+    std::uint64_t FTo;
+    std::uint64_t FPosition = 0;
 };
 
 }  // namespace quillmark

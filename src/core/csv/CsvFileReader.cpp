@@ -1,6 +1,10 @@
 #include "csv/CsvFileReader.h"
 
 #include <algorithm>
+#include <chrono>
+#include <future>
+#include <optional>
+#include <thread>
 
 #include "base/Exception.h"
 #include "base/Messages.h"
@@ -58,6 +62,18 @@ class TShapeCounter final : public ICsvSinkOf<char16_t> {
                 ++FRow;
                 return true;
             });
+    }
+
+    // Whether the machine, at FieldStart, is at the start of a row.
+    bool AtRowStart() const { return FColumn == 0; }
+    // Rows begun so far.
+    std::size_t Rows() const { return FRow; }
+
+    // Adds the shape of the rows after those read, read by a counter of
+    // their own from the row start where this one stands.
+    void Append(const TCsvShape& rest) {
+        if (rest.RowCount > 0) FShape.RowCount = FRow + rest.RowCount;
+        FShape.ColCount = std::max(FShape.ColCount, rest.ColCount);
     }
 
     void Finish() {
@@ -142,11 +158,12 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink,
     }
 }
 
-bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
-                   const std::function<void(std::string_view)>& feed, const TProgressCallback& progress,
-                   unsigned pass, unsigned passes, const std::atomic<bool>* exact) {
+namespace {
+
+bool ReadSourceAs(TCsvSource& source, TCodePage target, const std::function<void(std::string_view)>& feed,
+                  const TProgressCallback& progress, unsigned pass, unsigned passes,
+                  const std::atomic<bool>* exact) {
     auto isExact = [exact] { return exact == nullptr || exact->load(std::memory_order_relaxed); };
-    TCsvSource source(fileName);
     if (!TTextReader::ReadsAs(source.CodePage, target)) return false;
     TTextReader reader = source.Reader();
     const auto report = Reporter(progress, source.Size, pass, passes);
@@ -173,6 +190,105 @@ bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
     return true;
 }
 
+// Files from this size on have their shape read in two parts at once.
+constexpr std::uint64_t kPartsFrom = std::uint64_t{4} << 20;
+
+// Where a row seems to begin at or after `from`: after a line feed that is
+// followed by a few simple rows. A line feed inside quotes is rarely
+// followed by text that reads so, but it can be: the caller finds out.
+std::optional<std::uint64_t> GuessRowStart(TFileStream& file, std::uint64_t from, std::uint64_t size) {
+    constexpr std::size_t kLook = std::size_t{1} << 16, kRows = 4, kTries = 64;
+    std::string window(static_cast<std::size_t>(std::min<std::uint64_t>(kLook, size - from)), '\0');
+    window.resize(file.ReadAt(from, window.data(), window.size()));
+    std::size_t at = 0;
+    for (std::size_t tries = 0; tries < kTries; ++tries) {
+        const std::size_t lineFeed = window.find('\n', at);
+        if (lineFeed == std::string::npos) break;
+        at = lineFeed + 1;
+        std::size_t rows = 0;
+        CountSimpleRows(window, at, [&rows](std::size_t, std::size_t, std::size_t, std::size_t, std::size_t) {
+            return ++rows < kRows;
+        });
+        if (rows == kRows) return from + at;
+    }
+    return std::nullopt;
+}
+
+// The shape of bytes `from` to `to` of a UTF-8 file, read as if a row
+// began at `from`; `done` follows the bytes read. Ends early, with a
+// shape of no use, once `stop` is set.
+TCsvShape ReadPartShape(TFileStream& file, std::uint64_t from, std::uint64_t to,
+                        const std::atomic<bool>& stop, std::atomic<std::uint64_t>& done) {
+    TCsvShape shape;
+    TShapeCounter counter(shape, false);
+    TByteCsvMachine machine(counter);
+    TFileSection section(file, from, to);
+    TTextReader reader(section, CP_UTF_8, kPieceBytes, to - from, false);
+    std::string_view piece;
+    while (!stop.load(std::memory_order_relaxed) && reader.ReadAs(CP_UTF_8, piece, false)) {
+        machine.Feed(piece);
+        done.store(reader.BytesRead(), std::memory_order_relaxed);
+    }
+    return shape;
+}
+
+// Reads the shape of a large UTF-8 file in two parts at once: this thread
+// reads up to a row start guessed near the middle, another thread the rest.
+// Should the first part not end at a row start after all, this thread reads
+// the rest as well. False, with nothing read, for a file not read so.
+bool ReadShapeInParts(TCsvSource& source, TShapeCounter& counter, TByteCsvMachine<TShapeCounter>& machine,
+                      const std::function<void(std::uint64_t)>& report, const std::atomic<bool>& exact) {
+    if (source.CodePage != CP_UTF_8 || source.Size < kPartsFrom || std::thread::hardware_concurrency() < 2)
+        return false;
+    const std::optional<std::uint64_t> split = GuessRowStart(source.Stream, source.Size / 2, source.Size);
+    if (!split) return false;
+    std::atomic<bool> stop = false;
+    std::atomic<std::uint64_t> restDone = 0;
+    std::future<TCsvShape> rest = std::async(std::launch::async, [&] {
+        return ReadPartShape(source.Stream, *split, source.Size, stop, restDone);
+    });
+    // Declared after the future: the other thread is told to stop before
+    // the future waits for it, on every way out.
+    const struct TStopper {
+        std::atomic<bool>& Stop;
+        ~TStopper() { Stop = true; }
+    } stopper{stop};
+
+    auto read = [&](TTextReader& reader, std::uint64_t before) {
+        std::string_view piece;
+        while (reader.ReadAs(CP_UTF_8, piece, exact.load(std::memory_order_relaxed))) {
+            machine.Feed(piece);
+            report(before + reader.BytesRead() + restDone.load(std::memory_order_relaxed));
+        }
+    };
+    TTextReader first(source.Stream, CP_UTF_8, kPieceBytes, *split);
+    read(first, 0);
+    if (machine.State() == TCsvState::FieldStart && counter.AtRowStart()) {
+        while (rest.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+            report(*split + restDone.load(std::memory_order_relaxed));
+        counter.Append(rest.get());
+        report(source.Size);
+        return true;
+    }
+    // The line feed was inside quotes.
+    stop = true;
+    rest.wait();
+    restDone = 0;
+    TFileSection section(source.Stream, *split, source.Size);
+    TTextReader second(section, CP_UTF_8, kPieceBytes, source.Size - *split, false);
+    read(second, *split);
+    return true;
+}
+
+}  // namespace
+
+bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
+                   const std::function<void(std::string_view)>& feed, const TProgressCallback& progress,
+                   unsigned pass, unsigned passes, const std::atomic<bool>* exact) {
+    TCsvSource source(fileName);
+    return ReadSourceAs(source, target, feed, progress, pass, passes, exact);
+}
+
 bool ReadCsvShape(const std::u16string& fileName, TCsvShape& shape, const TProgressCallback& progress,
                   bool withFirstRow, unsigned pass, unsigned passes) {
     TCsvShape read;
@@ -182,8 +298,11 @@ bool ReadCsvShape(const std::u16string& fileName, TCsvShape& shape, const TProgr
         std::atomic<bool> exact = withFirstRow;
         TShapeCounter counter(read, withFirstRow, &exact);
         TByteCsvMachine machine(counter);
-        if (ReadCsvFileAs(
-                fileName, CP_UTF_8, [&machine](std::string_view text) { machine.Feed(text); }, progress, pass,
+        TCsvSource source(fileName);
+        if (ReadShapeInParts(source, counter, machine, Reporter(progress, source.Size, pass, passes),
+                             exact) ||
+            ReadSourceAs(
+                source, CP_UTF_8, [&machine](std::string_view text) { machine.Feed(text); }, progress, pass,
                 passes, &exact)) {
             counter.Finish();
         } else {

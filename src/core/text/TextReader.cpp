@@ -40,8 +40,13 @@ bool IsUnicodeUnits(TCodePage codePage) {
 
 }  // namespace
 
-TTextReader::TTextReader(TStream& stream, TCodePage codePage, std::size_t pieceBytes, std::uint64_t length)
-    : FStream(stream), FCodePage(codePage), FPieceBytes(pieceBytes < 4 ? 4 : pieceBytes), FLength(length) {
+TTextReader::TTextReader(TStream& stream, TCodePage codePage, std::size_t pieceBytes, std::uint64_t length,
+                         bool fromStart)
+    : FStream(stream),
+      FCodePage(codePage),
+      FPieceBytes(pieceBytes < 4 ? 4 : pieceBytes),
+      FLength(length),
+      FStarted(!fromStart) {
     if (!IsUnicodeUnits(codePage)) FDecoder = TCodePageDecoder::Create(codePage);
 }
 

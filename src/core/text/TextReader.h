@@ -17,9 +17,11 @@ class TTextReader {
   public:
     // Reads `length` bytes from the stream's current position (by default
     // all there are). A stream that ends before `length` bytes throws
-    // EReadError, as a file that shrinks while it is read does.
+    // EReadError, as a file that shrinks while it is read does. Without
+    // `fromStart` the stream holds text from after the start of a file (at a
+    // line feed, say), where a byte-order mark is a character like any other.
     TTextReader(TStream& stream, TCodePage codePage, std::size_t pieceBytes = std::size_t{1} << 20,
-                std::uint64_t length = UINT64_MAX);
+                std::uint64_t length = UINT64_MAX, bool fromStart = true);
     ~TTextReader();
     TTextReader(const TTextReader&) = delete;
     TTextReader& operator=(const TTextReader&) = delete;
