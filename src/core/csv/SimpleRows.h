@@ -165,6 +165,17 @@ class TBlockClassifier {
     std::uint64_t FAfterQuote = 0;      // bit 0: the byte before the block is a quotation mark
 };
 
+// Asks for the bytes a few pages ahead of a block: the classification takes
+// too little time per block for the processor to see the stream coming,
+// and waits for each block's bytes without it.
+inline void Prefetch(const char* block) {
+#if defined(__GNUC__)
+    __builtin_prefetch(block + 4096);
+#elif defined(_M_X64)
+    _mm_prefetch(block + 4096, _MM_HINT_T0);
+#endif
+}
+
 #if defined(__x86_64__) && defined(__GNUC__)
 // PrefixXor in one carry-less multiplication.
 __attribute__((target("pclmul"))) inline std::uint64_t PrefixXorClmul(std::uint64_t bits) {
@@ -179,6 +190,7 @@ __attribute__((target("avx512bw,pclmul"))) void ForEachBlockAvx512(const char* d
                                                                    std::size_t size, TBlock& block) {
     TBlockClassifier classifier;
     for (std::size_t at = start; size - at > 64; at += 64) {
+        Prefetch(data + at);
         const TBlockMasks masks = BlockMasksAvx512(data + at);
         if (!block(at, classifier.Classify(masks, PrefixXorClmul(masks.Quote), data[at + 64]))) return;
     }
@@ -189,6 +201,7 @@ __attribute__((target("avx2,pclmul"))) void ForEachBlockAvx2(const char* data, s
                                                              std::size_t size, TBlock& block) {
     TBlockClassifier classifier;
     for (std::size_t at = start; size - at > 64; at += 64) {
+        Prefetch(data + at);
         const TBlockMasks masks = BlockMasksAvx2(data + at);
         if (!block(at, classifier.Classify(masks, PrefixXorClmul(masks.Quote), data[at + 64]))) return;
     }
@@ -212,6 +225,7 @@ void ForEachBlock(const char* data, std::size_t start, std::size_t size, TBlock&
 #endif
     TBlockClassifier classifier;
     for (std::size_t at = start; size - at > 64; at += 64) {
+        Prefetch(data + at);
         const TBlockMasks masks = BlockMasks(data + at);
         if (!block(at, classifier.Classify(masks, PrefixXor(masks.Quote), data[at + 64]))) return;
     }
