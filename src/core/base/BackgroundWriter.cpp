@@ -8,7 +8,7 @@ namespace {
 
 // Bytes gathered before they are handed over, and buffers allowed to wait.
 constexpr std::size_t kHandOverBytes = std::size_t{1} << 20;
-constexpr std::size_t kMostWaiting = 2;
+constexpr std::size_t kMostWaiting = 8;
 
 }  // namespace
 

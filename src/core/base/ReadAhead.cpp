@@ -5,7 +5,7 @@ namespace quillmark {
 namespace {
 
 // Pieces read ahead at most.
-constexpr std::size_t kMostReady = 2;
+constexpr std::size_t kMostReady = 8;
 
 }  // namespace
 
