@@ -12,7 +12,7 @@
 
 namespace quillmark {
 
-// Runs a source of pieces in a thread of its own, a couple of pieces ahead
+// Runs a source of pieces in a thread of its own, a few pieces ahead
 // of the caller, so that reading and decoding overlap what the caller does
 // with the pieces. `next` replaces its string with the next piece (the
 // string holds an old piece, to be reused or dropped) and sets the count
