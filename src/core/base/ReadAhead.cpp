@@ -2,13 +2,6 @@
 
 namespace quillmark {
 
-namespace {
-
-// Pieces read ahead at most.
-constexpr std::size_t kMostReady = 8;
-
-}  // namespace
-
 TReadAhead::TReadAhead(TNext next) : FNext(std::move(next)) {}
 
 TReadAhead::~TReadAhead() {

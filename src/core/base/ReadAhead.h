@@ -22,6 +22,9 @@ class TReadAhead {
   public:
     using TNext = std::function<bool(std::string& piece, std::uint64_t& count)>;
 
+    // Pieces read ahead at most.
+    static constexpr std::size_t kMostReady = 8;
+
     explicit TReadAhead(TNext next);
     // Stops the thread (after the piece it is reading) and waits for it.
     ~TReadAhead();
