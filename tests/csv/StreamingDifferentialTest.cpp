@@ -259,6 +259,29 @@ TEST(StreamingRowShaped, GivesWhatTheLoadedTableGives) {
     }
 }
 
+// A file taken byte by byte is split as bytes while it is ASCII, and split
+// again as UTF-16 from the start at its first byte from 0x80 up (early or
+// late): the same target and shape as the table loaded whole, either way.
+TEST(StreamingRowShaped, FilesTakenByteByByteGiveWhatTheLoadedTableGives) {
+    std::mt19937 random(7);
+    const std::vector<std::string> words = {"a", "bc", " ", "\t", "1234567", "xyz"};
+    const std::string ascii = test::RowShapedCsv(random, 100000, words);
+    test::TTempDir folder;
+    for (const std::size_t at : {std::string::npos, std::size_t{3}, ascii.size() * 9 / 10}) {
+        SCOPED_TRACE(at);
+        std::string content = ascii;
+        if (at != std::string::npos) content.insert(at, "\xE9");
+        WriteBytes(folder / "in.csv", content);
+        ASSERT_EQ(DetectCsvFileCodePage(folder.File("in.csv")), CP_NONE);
+        const TColumnSet columns{1, 3};
+        for (const std::int32_t encoding : {0, 1}) {
+            ConvertCsvFile(folder.File("in.csv"), columns, encoding, folder.File("stream.csv"));
+            ASSERT_TRUE(ReadBytes(folder / "stream.csv") == InMemory(folder, columns, encoding)) << encoding;
+        }
+        ExpectShapeOfLoadedTable(folder);
+    }
+}
+
 INSTANTIATE_TEST_SUITE_P(Encodings, StreamingDifferential, ::testing::ValuesIn(Alphabets()),
                          [](const auto& info) { return std::string(info.param.Name); });
 

@@ -42,7 +42,8 @@ class TAnsiSink final : public IByteSink {
     std::string FBytes;
 };
 
-// Writes the target of a UTF-8 or Shift_JIS source, split and quoted as
+// Writes the target of a UTF-8 or Shift_JIS source, or of one taken byte by
+// byte (ETextNotAscii at its first byte from 0x80 up), split and quoted as
 // bytes: in the target's code page where the source can be read in it
 // (Shift_JIS to 932), else in UTF-8 (encoded once at the end for an ANSI
 // target). False for a source of any other code page, with nothing written.
@@ -81,15 +82,17 @@ void WriteFromUtf16(const std::u16string& source, const TColumnSet& quoteColumns
 // Writes the target in one pass over the source. With `growing`, the width
 // is learnt on the way and ECsvWidthGrew ends the pass when a row is wider
 // than rows already written; otherwise every row is filled up to `width`.
-void WriteTarget(const std::u16string& source, TCodePage sourceCodePage, const TColumnSet& quoteColumns,
-                 std::int32_t encoding, const std::u16string& target, const TProgressCallback& progress,
-                 std::size_t width, bool growing, unsigned pass, unsigned passes) {
+// Without `bytes`, the source is split as UTF-16 whatever its code page.
+void WriteTarget(const std::u16string& source, TCodePage sourceCodePage, bool bytes,
+                 const TColumnSet& quoteColumns, std::int32_t encoding, const std::u16string& target,
+                 const TProgressCallback& progress, std::size_t width, bool growing, unsigned pass,
+                 unsigned passes) {
     // The target goes to a temporary file, which replaces it only after the
     // source has been read to its end and closed.
     TSafeFileWriter file(target);
     try {
-        if (!WriteFromBytes(source, sourceCodePage, quoteColumns, encoding, file, progress, width, growing,
-                            pass, passes))
+        if (!bytes || !WriteFromBytes(source, sourceCodePage, quoteColumns, encoding, file, progress, width,
+                                      growing, pass, passes))
             WriteFromUtf16(source, quoteColumns, encoding, file, progress, width, growing, pass, passes);
     } catch (const EAbort&) {
         throw;
@@ -97,10 +100,29 @@ void WriteTarget(const std::u16string& source, TCodePage sourceCodePage, const T
         throw;
     } catch (const ECsvWidthGrew&) {
         throw;
+    } catch (const ETextNotAscii&) {
+        throw;
     } catch (...) {
         throw Exception(messages::CsvReadFailed);
     }
     file.Commit();
+}
+
+// The conversion, in one pass when the width can be learnt on the way.
+void Convert(const std::u16string& source, TCodePage codePage, bool bytes, const TColumnSet& quoteColumns,
+             std::int32_t encoding, const std::u16string& target, const TProgressCallback& progress) {
+    // Most files have rows of one width, or their widest row first: one pass
+    // learns the width as it goes. Otherwise the widest row is found first
+    // and every row filled up to it.
+    try {
+        WriteTarget(source, codePage, bytes, quoteColumns, encoding, target, progress, 0, true, 0, 1);
+        return;
+    } catch (const ECsvWidthGrew&) {
+    }
+    TCsvShape shape;
+    if (!ReadCsvShape(source, shape, progress, false, 0, 2)) throw Exception(messages::CsvReadFailed);
+    WriteTarget(source, codePage, bytes, quoteColumns, encoding, target, progress, shape.ColCount, false, 1,
+                2);
 }
 
 }  // namespace
@@ -116,17 +138,13 @@ void ConvertCsvFile(const std::u16string& source, const TColumnSet& quoteColumns
     } catch (...) {
         throw Exception(messages::CsvReadFailed);
     }
-    // Most files have rows of one width, or their widest row first: one pass
-    // learns the width as it goes. Otherwise the widest row is found first
-    // and every row filled up to it.
+    // A source taken byte by byte is split as bytes while they are ASCII
+    // (most such files are), as UTF-16 from the start again once one is not.
     try {
-        WriteTarget(source, codePage, quoteColumns, encoding, target, progress, 0, true, 0, 1);
-        return;
-    } catch (const ECsvWidthGrew&) {
+        Convert(source, codePage, true, quoteColumns, encoding, target, progress);
+    } catch (const ETextNotAscii&) {
+        Convert(source, codePage, false, quoteColumns, encoding, target, progress);
     }
-    TCsvShape shape;
-    if (!ReadCsvShape(source, shape, progress, false, 0, 2)) throw Exception(messages::CsvReadFailed);
-    WriteTarget(source, codePage, quoteColumns, encoding, target, progress, shape.ColCount, false, 1, 2);
 }
 
 }  // namespace quillmark

@@ -214,16 +214,16 @@ std::optional<std::uint64_t> GuessRowStart(TFileStream& file, std::uint64_t from
     return std::nullopt;
 }
 
-// The shape of bytes `from` to `to` of a UTF-8 file, read as if a row
+// The shape of bytes `from` to `to` of a file, read as if a row
 // began at `from`; `done` follows the bytes read. Ends early, with a
 // shape of no use, once `stop` is set.
-TCsvShape ReadPartShape(TFileStream& file, std::uint64_t from, std::uint64_t to,
+TCsvShape ReadPartShape(TFileStream& file, TCodePage codePage, std::uint64_t from, std::uint64_t to,
                         const std::atomic<bool>& stop, std::atomic<std::uint64_t>& done) {
     TCsvShape shape;
     TShapeCounter counter(shape, false);
     TByteCsvMachine machine(counter);
     TFileSection section(file, from, to);
-    TTextReader reader(section, CP_UTF_8, kPieceBytes, to - from, false);
+    TTextReader reader(section, codePage, kPieceBytes, to - from, false);
     std::string_view piece;
     while (!stop.load(std::memory_order_relaxed) && reader.ReadAs(CP_UTF_8, piece, false)) {
         machine.Feed(piece);
@@ -232,20 +232,22 @@ TCsvShape ReadPartShape(TFileStream& file, std::uint64_t from, std::uint64_t to,
     return shape;
 }
 
-// Reads the shape of a large UTF-8 file in two parts at once: this thread
+// Reads the shape of a large UTF-8 file (or one taken byte by byte, see
+// ETextNotAscii) in two parts at once: this thread
 // reads up to a row start guessed near the middle, another thread the rest.
 // Should the first part not end at a row start after all, this thread reads
 // the rest as well. False, with nothing read, for a file not read so.
 bool ReadShapeInParts(TCsvSource& source, TShapeCounter& counter, TByteCsvMachine<TShapeCounter>& machine,
                       const std::function<void(std::uint64_t)>& report, const std::atomic<bool>& exact) {
-    if (source.CodePage != CP_UTF_8 || source.Size < kPartsFrom || std::thread::hardware_concurrency() < 2)
+    if ((source.CodePage != CP_UTF_8 && source.CodePage != CP_NONE) || source.Size < kPartsFrom ||
+        std::thread::hardware_concurrency() < 2)
         return false;
     const std::optional<std::uint64_t> split = GuessRowStart(source.Stream, source.Size / 2, source.Size);
     if (!split) return false;
     std::atomic<bool> stop = false;
     std::atomic<std::uint64_t> restDone = 0;
     std::future<TCsvShape> rest = std::async(std::launch::async, [&] {
-        return ReadPartShape(source.Stream, *split, source.Size, stop, restDone);
+        return ReadPartShape(source.Stream, source.CodePage, *split, source.Size, stop, restDone);
     });
     // Declared after the future: the other thread is told to stop before
     // the future waits for it, on every way out.
@@ -261,7 +263,7 @@ bool ReadShapeInParts(TCsvSource& source, TShapeCounter& counter, TByteCsvMachin
             report(before + reader.BytesRead() + restDone.load(std::memory_order_relaxed));
         }
     };
-    TTextReader first(source.Stream, CP_UTF_8, kPieceBytes, *split);
+    TTextReader first(source.Stream, source.CodePage, kPieceBytes, *split);
     read(first, 0);
     if (machine.State() == TCsvState::FieldStart && counter.AtRowStart()) {
         while (rest.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
@@ -275,7 +277,7 @@ bool ReadShapeInParts(TCsvSource& source, TShapeCounter& counter, TByteCsvMachin
     rest.wait();
     restDone = 0;
     TFileSection section(source.Stream, *split, source.Size);
-    TTextReader second(section, CP_UTF_8, kPieceBytes, source.Size - *split, false);
+    TTextReader second(section, source.CodePage, kPieceBytes, source.Size - *split, false);
     read(second, *split);
     return true;
 }
@@ -289,24 +291,41 @@ bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
     return ReadSourceAs(source, target, feed, progress, pass, passes, exact);
 }
 
+namespace {
+
+// ReadCsvShape's reading; without `bytes`, the file is split as UTF-16
+// whatever its code page.
+void ReadShape(const std::u16string& fileName, TCsvShape& read, const TProgressCallback& progress,
+               bool withFirstRow, unsigned pass, unsigned passes, bool bytes) {
+    // Ill-formed UTF-8 changes the first row's text, never the shape: the
+    // text is read exactly only until the first row is in.
+    std::atomic<bool> exact = withFirstRow;
+    TShapeCounter counter(read, withFirstRow, &exact);
+    TByteCsvMachine machine(counter);
+    TCsvSource source(fileName);
+    if (bytes &&
+        (ReadShapeInParts(source, counter, machine, Reporter(progress, source.Size, pass, passes), exact) ||
+         ReadSourceAs(
+             source, CP_UTF_8, [&machine](std::string_view text) { machine.Feed(text); }, progress, pass,
+             passes, &exact))) {
+        counter.Finish();
+    } else {
+        SplitCsvFile(fileName, counter, progress, pass, passes);
+    }
+}
+
+}  // namespace
+
 bool ReadCsvShape(const std::u16string& fileName, TCsvShape& shape, const TProgressCallback& progress,
                   bool withFirstRow, unsigned pass, unsigned passes) {
     TCsvShape read;
     try {
-        // Ill-formed UTF-8 changes the first row's text, never the shape:
-        // the text is read exactly only until the first row is in.
-        std::atomic<bool> exact = withFirstRow;
-        TShapeCounter counter(read, withFirstRow, &exact);
-        TByteCsvMachine machine(counter);
-        TCsvSource source(fileName);
-        if (ReadShapeInParts(source, counter, machine, Reporter(progress, source.Size, pass, passes),
-                             exact) ||
-            ReadSourceAs(
-                source, CP_UTF_8, [&machine](std::string_view text) { machine.Feed(text); }, progress, pass,
-                passes, &exact)) {
-            counter.Finish();
-        } else {
-            SplitCsvFile(fileName, counter, progress, pass, passes);
+        try {
+            ReadShape(fileName, read, progress, withFirstRow, pass, passes, true);
+        } catch (const ETextNotAscii&) {
+            // A file taken byte by byte that is not ASCII after all.
+            read = {};
+            ReadShape(fileName, read, progress, withFirstRow, pass, passes, false);
         }
     } catch (const EAbort&) {
         throw;

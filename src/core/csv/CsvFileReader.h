@@ -31,7 +31,9 @@ void SplitCsvFile(const std::u16string& fileName, ICsvSinkOf<char16_t>& sink,
 
 // Feeds the file's text to `feed` in pieces, as TTextReader::ReadAs reads
 // it in `target`, when the file is one ReadAs reads so (UTF-8 or Shift_JIS
-// in UTF-8, Shift_JIS in 932): text for TByteCsvMachine. Pieces are read
+// in UTF-8, Shift_JIS in 932; a file taken byte by byte in UTF-8, with
+// ETextNotAscii thrown at its first piece that is not ASCII): text for
+// TByteCsvMachine. Pieces are read
 // exactly while `exact` is null or true: `feed` may clear it once it needs
 // exact text no more (pieces read ahead by then stay exact). False, with
 // nothing read, for a file of any other code page. Errors and `progress` as

@@ -111,7 +111,7 @@ bool TTextReader::Read(std::u16string& text) {
 }
 
 bool TTextReader::ReadsAs(TCodePage codePage, TCodePage target) {
-    if (target == CP_UTF_8) return codePage == CP_UTF_8 || codePage == CP_SHIFT_JIS;
+    if (target == CP_UTF_8) return codePage == CP_UTF_8 || codePage == CP_SHIFT_JIS || codePage == CP_NONE;
     return target == CP_SHIFT_JIS && codePage == CP_SHIFT_JIS;
 }
 
@@ -139,6 +139,12 @@ bool TTextReader::ReadAs(TCodePage target, std::string_view& text, bool exact) {
     text = {};
     std::string_view bytes;
     if (!NextPiece(bytes)) return false;
+    if (FCodePage == CP_NONE) {
+        if (SevenBitRun(reinterpret_cast<const std::uint8_t*>(bytes.data()), bytes.size()) != bytes.size())
+            throw ETextNotAscii();
+        text = bytes;
+        return true;
+    }
     if (target != CP_UTF_8) {
         if (!FRewriter) FRewriter = std::make_unique<TShiftJisRewriter>();
         FDecoded.clear();

@@ -10,6 +10,11 @@
 
 namespace quillmark {
 
+// Thrown by TTextReader::ReadAs for a stream taken byte by byte (CP_NONE) at
+// the first piece with a byte from 0x80 up: such a stream is to be read with
+// Read instead.
+struct ETextNotAscii {};
+
 // Reads a stream's text piece by piece, decoded exactly as BytesToText
 // decodes the whole content at once: the pieces joined give the same text.
 // Memory stays bounded by the piece size, whatever the size of the stream.
@@ -31,7 +36,9 @@ class TTextReader {
     bool Read(std::u16string& text);
 
     // Whether ReadAs reads text of `codePage` in `target`: UTF-8 and
-    // Shift_JIS in UTF-8, Shift_JIS in 932 too.
+    // Shift_JIS in UTF-8, Shift_JIS in 932 too. Text taken byte by byte is
+    // read in UTF-8 as long as its bytes are ASCII, which each stands for
+    // then (see ETextNotAscii).
     static bool ReadsAs(TCodePage codePage, TCodePage target);
 
     // Sets `text` to the next piece in code page `target` (see ReadsAs),
