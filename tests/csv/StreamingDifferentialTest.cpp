@@ -390,6 +390,39 @@ TEST(ReadCsvShapeTest, FilesReadInTwoPartsGiveTheWholeShape) {
     }
 }
 
+// A Shift_JIS file's shape is read from its 932 form (in two parts when it
+// is large), its first row from the decoded text: together what the table
+// loaded whole gives, byte 0x80 (U+0080, which the machine drops), lead
+// bytes cut off by a line feed and ill-formed first rows included.
+TEST(ReadCsvShapeTest, ShiftJisShapeAndFirstRowAreThoseOfTheLoadedTable) {
+    auto repeat = [](const std::string& row, std::size_t times) {
+        std::string text;
+        for (std::size_t k = 0; k < times; ++k)
+            text += row;
+        return text;
+    };
+    const std::string name = "\x96\xBC\x91\x4F,\x93\xFA\x95\x74\r\n";
+    // Well-formed for as far as the detection looks, odd after that.
+    const std::string rows = repeat("\x82\xA0,\"x\"\"y,z\",\x93\xFA\r\n", 20000) +
+                             repeat("\x82\xA0,\"x\"\x80\"y,z\",\x82\n", 400000) + "1,2,3,4,5\r\n";
+    const struct {
+        const char* Name;
+        std::string Content;
+    } cases[] = {
+        {"large", name + rows},
+        {"a first row longer than a piece", "\"" + repeat("\x82\xA0", 300000) + "\",\x93\xFA\n" + rows},
+        {"no line break at all", "\x96\xBC,\"" + repeat("\x82\xA0,\n", 1000)},
+        {"small", name + "\x82\xA0,\"x\"\"y\"\n"},
+    };
+    test::TTempDir folder;
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        WriteBytes(folder / "in.csv", test.Content);
+        ASSERT_EQ(DetectCsvFileCodePage(folder.File("in.csv")), CP_SHIFT_JIS);
+        ExpectShapeOfLoadedTable(folder);
+    }
+}
+
 TEST(ReadCsvShapeTest, GivesTheFirstRowFilledUpAndTheCounts) {
     test::TTempDir folder;
     WriteBytes(folder / "in.csv", "\n\xE5\x90\x8D,x\na,b,c,d\n\n");
