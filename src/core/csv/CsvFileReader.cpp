@@ -302,22 +302,19 @@ bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
 
 namespace {
 
-// The first row of a file ReadAs reads in UTF-8, read only as far as it goes.
+// The first row of a file ReadAs reads in UTF-8, read only as far as it
+// goes, in this thread: it is short, as a rule.
 TCsvRow ReadFirstRow(TCsvSource& source, const TProgressCallback& progress, unsigned pass, unsigned passes) {
-    struct TFirstRowRead {};
     TCsvShape first;
     std::atomic<bool> exact = true;
     TShapeCounter counter(first, true, &exact);
     TByteCsvMachine machine(counter);
-    try {
-        ReadSourceAs(
-            source, CP_UTF_8,
-            [&machine, &exact](std::string_view text) {
-                machine.Feed(text);
-                if (!exact.load(std::memory_order_relaxed)) throw TFirstRowRead();
-            },
-            progress, pass, passes, &exact);
-    } catch (const TFirstRowRead&) {
+    TTextReader reader = source.Reader();
+    const auto report = Reporter(progress, source.Size, pass, passes);
+    std::string_view piece;
+    while (exact.load(std::memory_order_relaxed) && reader.ReadAs(CP_UTF_8, piece, true)) {
+        machine.Feed(piece);
+        report(reader.BytesRead());
     }
     counter.Finish();
     return std::move(first.FirstRow);
