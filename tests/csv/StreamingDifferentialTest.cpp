@@ -121,6 +121,14 @@ std::string InMemory(const test::TTempDir& folder, const TColumnSet& columns, st
     return ReadBytes(folder / "memory.csv");
 }
 
+std::string Repeat(const std::string& row, std::size_t times) {
+    std::string text;
+    text.reserve(row.size() * times);
+    for (std::size_t k = 0; k < times; ++k)
+        text += row;
+    return text;
+}
+
 // The column list's read of in.csv (with its first row) against the table
 // loaded whole; for files of at least one row.
 void ExpectShapeOfLoadedTable(const test::TTempDir& folder) {
@@ -338,12 +346,6 @@ TEST(ReadCsvShapeTest, FirstRowIsExactWhateverItsLength) {
 // line feed near the middle that seems to end a row: whether it does or
 // not, the shape is the whole file's.
 TEST(ReadCsvShapeTest, FilesReadInTwoPartsGiveTheWholeShape) {
-    auto repeat = [](const std::string& row, std::size_t times) {
-        std::string text;
-        for (std::size_t k = 0; k < times; ++k)
-            text += row;
-        return text;
-    };
     const std::size_t half = std::size_t{3} << 20;
     // A first row that makes the files UTF-8.
     const std::string name = "\xE5\x90\x8D,\xE5\x90\x8D\n";
@@ -352,18 +354,18 @@ TEST(ReadCsvShapeTest, FilesReadInTwoPartsGiveTheWholeShape) {
         std::string Content;
     } cases[] = {
         {"widest row in the second part, rows there begin with a byte-order mark",
-         name + repeat("a,b\r\n", half / 5) + repeat("\xEF\xBB\xBFx,\"y\"\r\n", half / 10) +
+         name + Repeat("a,b\r\n", half / 5) + Repeat("\xEF\xBB\xBFx,\"y\"\r\n", half / 10) +
              "1,2,3,4,5,6,7,8,9\r\n" + "last,row"},
         {"middle inside quotes, with rows of simple look there",
-         name + "x,\"" + repeat("a,b,c\n", 2 * half / 6) + "\"\n" + repeat("p,q\n", 1000)},
+         name + "x,\"" + Repeat("a,b,c\n", 2 * half / 6) + "\"\n" + Repeat("p,q\n", 1000)},
         {"middle inside quotes, nothing simple there",
-         name + "x,\"" + repeat("a\"\"b,\n", 2 * half / 7) + "\",y,z\n" + repeat("p,q\n", 1000)},
-        {"no simple rows at all: a mark in every row", name + repeat("a\"b,c\n", 2 * half / 6)},
-        {"only empty rows after the middle", name + repeat("a,b,c\r\n", half / 7) + repeat("\r\n", half / 2)},
+         name + "x,\"" + Repeat("a\"\"b,\n", 2 * half / 7) + "\",y,z\n" + Repeat("p,q\n", 1000)},
+        {"no simple rows at all: a mark in every row", name + Repeat("a\"b,c\n", 2 * half / 6)},
+        {"only empty rows after the middle", name + Repeat("a,b,c\r\n", half / 7) + Repeat("\r\n", half / 2)},
         {"rows without content after the middle",
-         name + repeat("a,b,c\n", half / 6) + repeat(",,,,\"\",\n", half / 7)},
-        {"U+0080 joins quoted marks after the middle", name + repeat("a,b\n", half / 4) +
-                                                           repeat("x,\"a\"\xC2\x80\"b,c\",d\n", half / 16) +
+         name + Repeat("a,b,c\n", half / 6) + Repeat(",,,,\"\",\n", half / 7)},
+        {"U+0080 joins quoted marks after the middle", name + Repeat("a,b\n", half / 4) +
+                                                           Repeat("x,\"a\"\xC2\x80\"b,c\",d\n", half / 16) +
                                                            "\xFF\xE3\x81,z\n"},
     };
     test::TTempDir folder;
@@ -395,23 +397,17 @@ TEST(ReadCsvShapeTest, FilesReadInTwoPartsGiveTheWholeShape) {
 // loaded whole gives, byte 0x80 (U+0080, which the machine drops), lead
 // bytes cut off by a line feed and ill-formed first rows included.
 TEST(ReadCsvShapeTest, ShiftJisShapeAndFirstRowAreThoseOfTheLoadedTable) {
-    auto repeat = [](const std::string& row, std::size_t times) {
-        std::string text;
-        for (std::size_t k = 0; k < times; ++k)
-            text += row;
-        return text;
-    };
     const std::string name = "\x96\xBC\x91\x4F,\x93\xFA\x95\x74\r\n";
     // Well-formed for as far as the detection looks, odd after that.
-    const std::string rows = repeat("\x82\xA0,\"x\"\"y,z\",\x93\xFA\r\n", 20000) +
-                             repeat("\x82\xA0,\"x\"\x80\"y,z\",\x82\n", 400000) + "1,2,3,4,5\r\n";
+    const std::string rows = Repeat("\x82\xA0,\"x\"\"y,z\",\x93\xFA\r\n", 20000) +
+                             Repeat("\x82\xA0,\"x\"\x80\"y,z\",\x82\n", 400000) + "1,2,3,4,5\r\n";
     const struct {
         const char* Name;
         std::string Content;
     } cases[] = {
         {"large", name + rows},
-        {"a first row longer than a piece", "\"" + repeat("\x82\xA0", 300000) + "\",\x93\xFA\n" + rows},
-        {"no line break at all", "\x96\xBC,\"" + repeat("\x82\xA0,\n", 1000)},
+        {"a first row longer than a piece", "\"" + Repeat("\x82\xA0", 300000) + "\",\x93\xFA\n" + rows},
+        {"no line break at all", "\x96\xBC,\"" + Repeat("\x82\xA0,\n", 1000)},
         {"small", name + "\x82\xA0,\"x\"\"y\"\n"},
     };
     test::TTempDir folder;
