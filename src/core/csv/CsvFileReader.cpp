@@ -66,8 +66,6 @@ class TShapeCounter final : public ICsvSinkOf<char16_t> {
 
     // Whether the machine, at FieldStart, is at the start of a row.
     bool AtRowStart() const { return FColumn == 0; }
-    // Rows begun so far.
-    std::size_t Rows() const { return FRow; }
 
     // Adds the shape of the rows after those read, read by a counter of
     // their own from the row start where this one stands.
@@ -324,8 +322,6 @@ TCsvRow ReadFirstRow(TCsvSource& source, const TProgressCallback& progress, unsi
 // whatever its code page.
 void ReadShape(const std::u16string& fileName, TCsvShape& read, const TProgressCallback& progress,
                bool withFirstRow, unsigned pass, unsigned passes, bool bytes) {
-    // Ill-formed UTF-8 changes the first row's text, never the shape: the
-    // text is read exactly only until the first row is in.
     TCsvSource source(fileName);
     // A Shift_JIS file's shape comes from its 932 form, its first row's
     // text from the exact decoded text, read apart.
@@ -334,6 +330,8 @@ void ReadShape(const std::u16string& fileName, TCsvShape& read, const TProgressC
         read.FirstRow = ReadFirstRow(source, progress, pass, passes);
         source.Stream.Seek(0);
     }
+    // Ill-formed UTF-8 changes the first row's text, never the shape: the
+    // text is read exactly only until the first row is in.
     std::atomic<bool> exact = withFirstRow && !shiftJis;
     TShapeCounter counter(read, withFirstRow && !shiftJis, &exact);
     TByteCsvMachine machine(counter);
