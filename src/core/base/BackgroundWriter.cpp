@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "base/Threads.h"
+
 namespace quillmark {
 
 namespace {
@@ -59,6 +61,7 @@ void TBackgroundWriter::HandOver(TByteBuffer& buffer) {
 }
 
 void TBackgroundWriter::Run() {
+    MarkBackgroundThread();
     std::unique_lock lock(FMutex);
     for (;;) {
         FChanged.wait(lock, [this] { return FStop || !FWaiting.empty(); });

@@ -1,5 +1,7 @@
 #include "base/ReadAhead.h"
 
+#include "base/Threads.h"
+
 namespace quillmark {
 
 TReadAhead::TReadAhead(TNext next) : FNext(std::move(next)) {}
@@ -14,6 +16,7 @@ TReadAhead::~TReadAhead() {
 }
 
 void TReadAhead::Run() {
+    MarkBackgroundThread();
     std::unique_lock lock(FMutex);
     for (;;) {
         FChanged.wait(lock, [this] { return FStop || FReady.size() < kMostReady; });
