@@ -5,6 +5,7 @@
 
 #include <random>
 
+#include "base/Exception.h"
 #include "base/Stream.h"
 #include "base/Utf.h"
 #include "csv/ConvertCsvFile.h"
@@ -390,6 +391,27 @@ TEST(ReadCsvShapeTest, FilesReadInTwoPartsGiveTheWholeShape) {
         EXPECT_EQ(lastDone, test.Content.size());
         EXPECT_EQ(lastTotal, test.Content.size());
     }
+}
+
+// Cancelling while a large file is read in two parts stops both: the
+// cancellation comes back, early, and the file can be read again.
+TEST(ReadCsvShapeTest, CancellingStopsBothParts) {
+    test::TTempDir folder;
+    WriteBytes(folder / "in.csv", "\xE5\x90\x8D,x\n" + Repeat("a,b,c\n", 2000000));
+    for (const int cancelAt : {1, 3}) {
+        int calls = 0;
+        std::uint64_t lastDone = 0;
+        TCsvShape shape;
+        EXPECT_THROW(ReadCsvShape(folder.File("in.csv"), shape,
+                                  [&](std::uint64_t done, std::uint64_t) {
+                                      lastDone = done;
+                                      if (++calls == cancelAt) throw EAbort();
+                                  }),
+                     EAbort);
+        EXPECT_EQ(calls, cancelAt);
+        EXPECT_LT(lastDone, std::uint64_t{12000000});
+    }
+    ExpectShapeOfLoadedTable(folder);
 }
 
 // A Shift_JIS file's shape is read from its 932 form (in two parts when it
