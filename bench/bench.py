@@ -7,7 +7,10 @@ Builds the release programs unless --program is given, generates the corpus
 into bench/out/ (kept between runs; UTF-8 and the same rows in Shift_JIS),
 checks which peers are installed (iconv, Miller's mlr, python3) and prints
 one table: median seconds, input MiB/s and peak memory of each run, and the
-ratios the targets are stated in. Every run writes a new file: the previous
+ratios the targets are stated in. Each command runs once untimed before its
+N timed runs (7 by default), so that no row pays alone for a cold start
+(this machine's first run after a pause is slow for every program). Every
+run writes a new file: the previous
 run's output is removed before the clock starts, for the programs that
 replace it themselves as for those whose output the harness redirects. One
 row more converts over the previous target, which quillmark-cli syncs to
@@ -68,6 +71,7 @@ def measure(command, env, stdout=None, fresh=None):
 
 
 def median_run(command, env, runs, stdout=None, fresh=None):
+    measure(command, env, stdout, fresh)  # warm-up, not counted
     results = [measure(command, env, stdout, fresh) for _ in range(runs)]
     return statistics.median(r[0] for r in results), max(r[1] for r in results)
 
@@ -124,7 +128,7 @@ def check_big(program, source, encoding, streamed, env):
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--size", type=float, default=256)
-    parser.add_argument("--runs", type=int, default=3)
+    parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--program")
     parser.add_argument("--big", type=float, default=0)
     args = parser.parse_args()
