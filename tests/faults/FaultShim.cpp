@@ -52,9 +52,9 @@ void CountRead(int fd, ssize_t got) {
 
 // pread and pread64 alike: which of them the program calls depends on how
 // it was built.
-ssize_t CountedPread(const char* name, int fd, void* buffer, size_t count, off_t offset) {
-    using TPread = ssize_t (*)(int, void*, size_t, off_t);
-    const auto real = reinterpret_cast<TPread>(dlsym(RTLD_NEXT, name));
+using TPread = ssize_t (*)(int, void*, size_t, off_t);
+
+ssize_t CountedPread(TPread real, int fd, void* buffer, size_t count, off_t offset) {
     const ssize_t got = real(fd, buffer, count, offset);
     CountRead(fd, got);
     return got;
@@ -87,11 +87,13 @@ extern "C" ssize_t read(int fd, void* buffer, size_t count) {
 }
 
 extern "C" ssize_t pread(int fd, void* buffer, size_t count, off_t offset) {
-    return CountedPread("pread", fd, buffer, count, offset);
+    static const auto real = reinterpret_cast<TPread>(dlsym(RTLD_NEXT, "pread"));
+    return CountedPread(real, fd, buffer, count, offset);
 }
 
 extern "C" ssize_t pread64(int fd, void* buffer, size_t count, off_t offset) {
-    return CountedPread("pread64", fd, buffer, count, offset);
+    static const auto real = reinterpret_cast<TPread>(dlsym(RTLD_NEXT, "pread64"));
+    return CountedPread(real, fd, buffer, count, offset);
 }
 
 extern "C" int fsync(int fd) {
