@@ -24,7 +24,7 @@ int main(int argc, char** argv) {
         const QStringList all = QCoreApplication::arguments();
         for (qsizetype i = 1; i < all.size(); ++i)
             arguments.push_back(quillmark::FromQString(all[i]));
-        form.SetArguments(std::move(arguments));
+        form.SetProgramArguments(std::move(arguments));
         form.show();
         // The first moment the event loop is idle, once.
         QTimer::singleShot(0, &form, &quillmark::TFormMain::FirstIdle);

@@ -114,8 +114,8 @@ TEST_F(FormMainTest, StartsEmptyWithAnsiAndLabelsFocusTheirBoxes) {
     EXPECT_EQ(Combo()->count(), 2);
     EXPECT_EQ(List()->count(), 0);
     EXPECT_EQ(form.findChild<QLabel*>("LabelSourceFile")->text(), "変換元CSVファイルの保存場所(&S)");
-    EXPECT_EQ(form.findChild<QLabel*>("LabelSourceFile")->buddy(), Edit("EditSourceFile"));
-    EXPECT_EQ(form.findChild<QLabel*>("LabelTargetFile")->buddy(), Edit("EditTargetFile"));
+    EXPECT_EQ(form.findChild<QLabel*>("LabelSourceFile")->buddy(), Edit("EditSourceFile")->LineEdit());
+    EXPECT_EQ(form.findChild<QLabel*>("LabelTargetFile")->buddy(), Edit("EditTargetFile")->LineEdit());
     EXPECT_EQ(form.findChild<QLabel*>("LabelEncoding")->buddy(), Combo());
 }
 

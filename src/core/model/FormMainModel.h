@@ -118,6 +118,12 @@ class TFormMainModel {
     // a failure is shown as a warning. True when written.
     bool SaveToBat(const std::u16string& path, std::u16string_view programPath);
 
+    // A file opened from the file manager: an existing settings file
+    // (".QMK" or ".INI") is opened as settings, anything else becomes the
+    // source and its column list is read, as after the browse dialog.
+    // False when nothing could be read.
+    bool OpenFile(const std::u16string& path);
+
     // Files dropped on the window: opens the first existing settings file
     // (".QMK" or ".INI"), without resetting first. False when none qualified
     // or it could not be read.
