@@ -253,6 +253,7 @@ void TFormMain::BuildWidgets() {
         // The path boxes' line edits take the focus, not their frames.
         auto* edit = qobject_cast<TFileNameEdit*>(row.buddy);
         label->setBuddy(edit != nullptr ? edit->LineEdit() : row.buddy);
+        label->installEventFilter(this);
         row.buddy->setToolTip(row.hint);
         row.buddy->setStatusTip(row.hint);
         panelLayout->addWidget(label);
@@ -504,6 +505,17 @@ void TFormMain::showEvent(QShowEvent* event) {
 }
 
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut) {
+        // A label's accelerator selects its path box's text, also when the
+        // box has the focus already (Qt selects only on a focus change).
+        const auto* label = qobject_cast<QLabel*>(watched);
+        auto* edit = label != nullptr ? qobject_cast<QLineEdit*>(label->buddy()) : nullptr;
+        if (edit != nullptr) {
+            edit->setFocus(Qt::ShortcutFocusReason);
+            edit->selectAll();
+            return true;
+        }
+    }
     if (event->type() == QEvent::ToolTip && qobject_cast<QToolButton*>(watched) != nullptr) {
         // Only the buttons of actions without a hint are watched. Accepted,
         // so that the tool bar does not show one for them instead.

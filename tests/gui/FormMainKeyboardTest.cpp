@@ -125,6 +125,12 @@ TEST_F(FormMainKeyboardTest, AltSAndAltTSelectThePathFromAnywhere) {
     EXPECT_EQ(FocusName(), "encoding");
     Press(Qt::Key_S, Qt::AltModifier);
     EXPECT_EQ(FocusName(), "source");
+
+    // Also from inside the box itself: the text is selected again.
+    Press(Qt::Key_End);
+    EXPECT_EQ(Edit("EditSourceFile")->LineEdit()->selectedText(), "");
+    Press(Qt::Key_S, Qt::AltModifier);
+    EXPECT_EQ(Edit("EditSourceFile")->LineEdit()->selectedText(), "a.csv");
 }
 
 TEST_F(FormMainKeyboardTest, TabVisitsTheListThenThePanelAndSpaceTicks) {
