@@ -400,6 +400,12 @@ void TFormMain::FirstIdle() {
         const TFlagGuard cancellable(FCancellable);
         if (!FFileToOpen.empty()) FModel.OpenFile(FFileToOpen);
         result = FModel.FirstIdle(FArguments);
+    } catch (const EAbort&) {
+        // "中止" or Esc while a column list was read: the rest of the command
+        // line is not applied and nothing is converted; no message.
+        ShowModel();
+        statusBar()->showMessage(QStringLiteral("読み込みを中止しました。"), 5000);
+        return;
     } catch (...) {
         ShowModel();
         throw;

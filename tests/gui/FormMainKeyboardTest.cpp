@@ -194,6 +194,34 @@ TEST_F(FormMainKeyboardTest, EscCancelsTheRunningConversion) {
               "\"\x96\xBC\x91\x4F\",\x93\xFA\x95\x74,\x8B\xE0\x8A\x7A\r\n\"\x8E\x52\x93\x63\",1/2,1,000\r\n");
 }
 
+TEST_F(FormMainKeyboardTest, EscCancelsReadingTheColumnListOfTheCommandLine) {
+    ShowActive();
+    form.SetArguments({u"/source:" + FromQString(Q(folder / "in.csv")),
+                       u"/target:" + FromQString(Q(folder / "out.csv")), u"/quote:0", u"/auto"});
+    QMetaObject::invokeMethod(
+        qApp, [] { Press(Qt::Key_Escape); }, Qt::QueuedConnection);
+    EXPECT_NO_THROW(form.FirstIdle());
+    EXPECT_THAT(ui.Shown, IsEmpty());
+    EXPECT_EQ(List()->count(), 0);
+    EXPECT_TRUE(form.isVisible());  // nothing converted, the window stays
+    EXPECT_TRUE(form.AutoRunFailed());
+    EXPECT_EQ(folder.Listing(), "in.csv");
+    EXPECT_FALSE(form.IsBusy());
+}
+
+TEST_F(FormMainKeyboardTest, EscCancelsReadingTheColumnListOfASettingsFile) {
+    ShowActive();
+    WriteBytes(folder / "s.qmk", "[FILE]\nSOURCE=" + (folder / "in.csv").string() + "\nTARGET=t.csv\n");
+    form.SetArguments({FromQString(Q(folder / "s.qmk")), u"/encoding:1", u"/auto"});
+    QMetaObject::invokeMethod(
+        qApp, [] { Press(Qt::Key_Escape); }, Qt::QueuedConnection);
+    EXPECT_NO_THROW(form.FirstIdle());
+    EXPECT_THAT(ui.Shown, IsEmpty());           // a cancel is no failure to report
+    EXPECT_EQ(Combo()->currentText(), "ANSI");  // the switches were not laid over it
+    EXPECT_TRUE(form.AutoRunFailed());
+    EXPECT_EQ(folder.Listing(), "in.csv s.qmk");
+}
+
 TEST_F(FormMainKeyboardTest, ProgressIsHiddenBeforeAnyMessage) {
     ShowActive();
     auto* progress = form.findChild<QProgressBar*>("ProgressBar");

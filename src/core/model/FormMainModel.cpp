@@ -163,6 +163,8 @@ bool TFormMainModel::OpenSettingsFile(const std::u16string& path) {
         const TConvertInfo info = ReadSettingsFile(path);
         FSettingsFileName = path;
         SetConvertInfo(info);
+    } catch (const EAbort&) {
+        throw;  // cancelled by the user: no failure to report here
     } catch (const Exception& error) {
         FUi.ShowWarning(error.Message());
         return false;

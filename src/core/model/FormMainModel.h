@@ -99,6 +99,7 @@ class TFormMainModel {
     // Reads a settings file and lays it over the settings (without resetting
     // them first); remembers it as SettingsFileName. A failure is shown as a
     // warning with the error's message and leaves everything as it was.
+    // A cancel (EAbort from the progress) passes through.
     bool OpenSettingsFile(const std::u16string& path);
 
     // The "新規作成" action: forgets the settings file and resets the form.
