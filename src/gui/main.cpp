@@ -1,6 +1,7 @@
 #include <QTimer>
 #include <csignal>
 
+#include "base/Interrupt.h"
 #include "gui/Application.h"
 #include "gui/Dialogs.h"
 #include "gui/FormMain.h"
@@ -12,6 +13,9 @@ int main(int argc, char** argv) {
     // A write past the file-size limit must fail with a reported error.
     std::signal(SIGXFSZ, SIG_IGN);
 #endif
+    // SIGTERM (the desktop session ending), SIGINT and SIGHUP close the
+    // window as the user would: a run in progress is cancelled first.
+    quillmark::InstallInterruptHandlers();
     quillmark::TApplication application(argc, argv);
     quillmark::LoadQtJapaneseTranslation(application);
 
@@ -28,11 +32,17 @@ int main(int argc, char** argv) {
         form.show();
         // The first moment the event loop is idle, once.
         QTimer::singleShot(0, &form, &quillmark::TFormMain::FirstIdle);
+        QTimer interrupts;
+        QObject::connect(&interrupts, &QTimer::timeout, &form, [&form] {
+            if (quillmark::InterruptSignal() != 0) form.close();
+        });
+        interrupts.start(100);
         QApplication::exec();
         autoRunFailed = form.AutoRunFailed();
     } catch (const std::exception& error) {
         application.ShowException(quillmark::FromQString(QString::fromUtf8(error.what())));
         autoRunFailed = true;
     }
+    if (quillmark::InterruptSignal() != 0) return 128 + quillmark::InterruptSignal();
     return autoRunFailed ? 1 : 0;
 }

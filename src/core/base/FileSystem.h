@@ -17,6 +17,14 @@ std::u16string FromNativePath(const std::filesystem::path& path);
 // symbolic links. An empty path gives false.
 bool FileExists(std::u16string_view path);
 
+// True when `path` is longer than the system takes (PATH_MAX bytes on
+// POSIX): such a path is refused before any work is done for it.
+bool IsPathTooLong(std::u16string_view path);
+
+// The process's file-creation mask (umask on POSIX, 0 on Windows), read
+// without changing it.
+unsigned CurrentUmask();
+
 // The absolute form of `path`, made against the current folder, with "." and
 // ".." resolved by text. An empty path gives the current folder.
 std::u16string ExpandFileName(std::u16string_view path);

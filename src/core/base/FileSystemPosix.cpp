@@ -82,6 +82,32 @@ bool FileExists(std::u16string_view path) {
     return ::stat(ToNativePath(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+// Read from the system where it tells it: umask() itself can only be read
+// by setting it, which another thread creating a file might notice.
+unsigned CurrentUmask() {
+#if defined(__linux__)
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return mask;
+    }
+#endif
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+bool IsPathTooLong(std::u16string_view path) {
+    // A code unit takes at least one byte; only a path near the limit is
+    // worth converting to count them.
+    if (path.size() >= PATH_MAX) return true;
+    return path.size() * 3 >= PATH_MAX && UnicodeToNative(path).size() >= PATH_MAX;
+}
+
 std::u16string ExpandFileName(std::u16string_view path) {
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(ToNativePath(path), error);
@@ -91,8 +117,17 @@ std::u16string ExpandFileName(std::u16string_view path) {
 
 std::u16string ApplicationExeName() {
     std::error_code error;
-    const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::u16string() : FromNativePath(path);
+    std::string path = std::filesystem::read_symlink("/proc/self/exe", error).native();
+    if (error) return {};
+    // A program replaced while it runs (a package upgrade) is shown as
+    // "PATH (deleted)": the new one is installed at PATH.
+    constexpr std::string_view kDeleted = " (deleted)";
+    struct stat info;
+    if (path.ends_with(kDeleted) && ::stat(path.c_str(), &info) != 0) {
+        path.resize(path.size() - kDeleted.size());
+        if (::stat(path.c_str(), &info) != 0) return {};
+    }
+    return NativeToUnicode(path);
 }
 
 std::u16string SystemErrorText(int error) {
@@ -295,25 +330,6 @@ int ResolveTarget(std::filesystem::path path, TResolvedTarget& resolved) {
     return ELOOP;
 }
 
-// The process's file-creation mask, read without changing it where the
-// system tells it (umask() itself can only be read by setting it).
-mode_t CurrentUmask() {
-#if defined(__linux__)
-    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
-        char line[256];
-        unsigned mask = 0;
-        bool found = false;
-        while (!found && std::fgets(line, sizeof line, status))
-            found = std::sscanf(line, "Umask: %o", &mask) == 1;
-        std::fclose(status);
-        if (found) return static_cast<mode_t>(mask);
-    }
-#endif
-    const mode_t mask = ::umask(022);
-    ::umask(mask);
-    return mask;
-}
-
 // Gives the new file `fd` what the old one had: owner and group where this
 // process may set them, access control list, extended attributes, mode
 // bits; never the set-user-ID and set-group-ID bits. Failures to keep owner
@@ -411,8 +427,9 @@ TSafeFileWriter::TSafeFileWriter(std::u16string_view targetPath) : FTargetPath(t
     if (FUnnamed) FTemporary = folder / ("." + name + "." + UnicodeToNative(RandomSuffix()) + ".tmp");
 
     // Owner, group, mode and attributes are in place before the first byte.
-    const int error = FReplacing ? TakeAttributes(FDescriptor, FTarget, info)
-                                 : (::fchmod(FDescriptor, 0666 & ~CurrentUmask()) == 0 ? 0 : errno);
+    const int error =
+        FReplacing ? TakeAttributes(FDescriptor, FTarget, info)
+                   : (::fchmod(FDescriptor, static_cast<mode_t>(0666 & ~CurrentUmask())) == 0 ? 0 : errno);
     if (error != 0) {
         Discard();
         RaiseCreateError(targetPath, error);

@@ -1,10 +1,12 @@
 #include "csv/ConvertCsvFile.h"
 
+#include <cerrno>
 #include <memory>
 
 #include "base/BackgroundWriter.h"
 #include "base/Exception.h"
 #include "base/FileSystem.h"
+#include "base/Format.h"
 #include "base/Interrupt.h"
 #include "base/Messages.h"
 #include "csv/ByteCsvQuoter.h"
@@ -16,6 +18,9 @@
 namespace quillmark {
 
 namespace {
+
+// ENAMETOOLONG, which Windows' C library has too.
+constexpr int kErrorNameTooLong = ENAMETOOLONG;
 
 // Hands UTF-8 on in the system's ANSI code page.
 class TAnsiSink final : public IByteSink {
@@ -146,6 +151,13 @@ void Convert(const std::u16string& source, TCodePage codePage, bool bytes, const
 void ConvertCsvFile(const std::u16string& source, const TColumnSet& quoteColumns, std::int32_t encoding,
                     const std::u16string& target, const TProgressCallback& uiProgress) {
     CheckInterrupt();
+    // Paths longer than the system takes are refused before any work (and
+    // named as given: there is nothing to resolve).
+    if (IsPathTooLong(source))
+        throw EFOpenError(Format(messages::OpenErrorPattern, {source, SystemErrorText(kErrorNameTooLong)}));
+    if (IsPathTooLong(target))
+        throw EFCreateError(
+            Format(messages::CreateErrorPattern, {target, SystemErrorText(kErrorNameTooLong)}));
     if (!FileExists(source)) throw EFileNotFoundException(messages::SourceNotFound);
     // A request to stop from outside (Ctrl+C, SIGTERM) ends the run between
     // two pieces, as a cancel from the window does.
