@@ -7,6 +7,7 @@
 #include "gui/FormMain.h"
 #include "gui/QtString.h"
 #include "gui/QtUserInterface.h"
+#include "settings/CommandLine.h"
 
 int main(int argc, char** argv) {
 #ifdef SIGXFSZ
@@ -22,12 +23,14 @@ int main(int argc, char** argv) {
     quillmark::TQtUserInterface ui;
     quillmark::TQtDialogs dialogs;
     bool autoRunFailed = false;
+    bool autoRun = false;
     try {
         quillmark::TFormMain form(ui, dialogs);
         quillmark::TArguments arguments;
         const QStringList all = QCoreApplication::arguments();
         for (qsizetype i = 1; i < all.size(); ++i)
             arguments.push_back(quillmark::FromQString(all[i]));
+        autoRun = quillmark::FindCmdLineSwitch(arguments, u"auto");
         form.SetArguments(std::move(arguments));
         form.show();
         // The first moment the event loop is idle, once.
@@ -43,6 +46,9 @@ int main(int argc, char** argv) {
         application.ShowException(quillmark::FromQString(QString::fromUtf8(error.what())));
         autoRunFailed = true;
     }
-    if (quillmark::InterruptSignal() != 0) return 128 + quillmark::InterruptSignal();
+    // A signal ends the program as it ends others, unless it came after an
+    // automatic run had done its work.
+    if (quillmark::InterruptSignal() != 0 && (autoRunFailed || !autoRun))
+        return 128 + quillmark::InterruptSignal();
     return autoRunFailed ? 1 : 0;
 }

@@ -19,9 +19,9 @@
 #include <random>
 #include <thread>
 
-#include "ChildProcess.h"
 #include "base/Utf.h"
 #include "settings/SettingsFile.h"
+#include "support/ChildProcess.h"
 #include "support/TestFiles.h"
 
 namespace quillmark {

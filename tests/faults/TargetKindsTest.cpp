@@ -13,7 +13,7 @@
 #include <chrono>
 #include <thread>
 
-#include "ChildProcess.h"
+#include "support/ChildProcess.h"
 #include "support/TestFiles.h"
 
 namespace quillmark {
