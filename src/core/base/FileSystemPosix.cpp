@@ -363,6 +363,22 @@ int TakeAttributes(int fd, const std::filesystem::path& oldPath, const struct st
     return ::fchmod(fd, mode) == 0 ? 0 : errno;
 }
 
+// Gives the unnamed file `fd` the name `path`: through /proc, which needs no
+// privilege, or else by the descriptor itself. Returns the error number, or 0.
+int LinkUnnamed(int fd, const std::filesystem::path& path) {
+#if defined(O_TMPFILE)
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    const int error = errno;
+    if (error == EEXIST || error == ENOSPC || error == EDQUOT) return error;
+    return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0 ? 0 : error;
+#else
+    (void)fd;
+    (void)path;
+    return ENOTSUP;
+#endif
+}
+
 }  // namespace
 
 TSafeFileWriter::TSafeFileWriter(std::u16string_view targetPath) : FTargetPath(targetPath) {
@@ -509,14 +525,11 @@ void TSafeFileWriter::Commit() {
     if (FUnnamed) {
         // A new file takes its name directly; one that replaces another is
         // named beside it first and renamed over it.
-        const std::string self = "/proc/self/fd/" + std::to_string(FDescriptor);
-        if (!durable && ::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, FTarget.c_str(), AT_SYMLINK_FOLLOW) == 0) {
+        if (!durable && LinkUnnamed(FDescriptor, FTarget) == 0) {
             FTemporary.clear();
-        } else {
-            if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, FTemporary.c_str(), AT_SYMLINK_FOLLOW) != 0) {
-                FTemporary.clear();
-                RaiseWriteError(errno);
-            }
+        } else if (const int error = LinkUnnamed(FDescriptor, FTemporary)) {
+            FTemporary.clear();
+            RaiseWriteError(error);
         }
         FUnnamed = false;
     }
