@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "base/Exception.h"
+#include "base/Interrupt.h"
 #include "base/Messages.h"
 #include "base/Utf.h"
 #include "model/FormMainModel.h"
@@ -37,6 +38,10 @@ class TConsoleUserInterface final : public IUserInterface {
     void ShowWarning(std::u16string_view message) override { FErr << Utf16ToUtf8(message) << '\n'; }
     void ShowInformation(std::u16string_view message) override { FErr << Utf16ToUtf8(message) << '\n'; }
     TCursorHourGlassRef CreateCursorHourGlass() override { return nullptr; }
+    // Reading the column list stops at Ctrl+C as a conversion does.
+    TProgressCallback Progress() override {
+        return [](std::uint64_t, std::uint64_t) { CheckInterrupt(); };
+    }
 
   private:
     std::ostream& FErr;
@@ -81,6 +86,9 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     } catch (const EArgumentException& error) {
         err << error.what() << '\n';
         return kExitBadCommand;
+    } catch (const EAbort&) {
+        // Stopped from outside; the caller reports the signal.
+        return kExitFailure;
     } catch (const std::exception& error) {
         err << error.what() << '\n';
         return kExitFailure;

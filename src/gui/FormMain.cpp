@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
@@ -21,6 +22,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QToolTip>
@@ -28,6 +30,7 @@
 #include <QVBoxLayout>
 
 #include "base/Exception.h"
+#include "base/FileSystem.h"
 #include "gui/ActionIcons.h"
 #include "gui/FileNameEdit.h"
 #include "gui/FormAboutBox.h"
@@ -362,7 +365,20 @@ void TFormMain::SetBusy(bool busy) {
     } else {
         FProgress->hide();
         FCancelButton->hide();
+        if (FCloseWhenIdle) QTimer::singleShot(0, this, &QWidget::close);
     }
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    if (FBusyDepth == 0) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // Closing the window (or the desktop session ending) during a run
+    // cancels it; the target stays as it was and the window closes after.
+    FCloseWhenIdle = true;
+    FCancelRequested = true;
+    event->ignore();
 }
 
 void TFormMain::ReportProgress(std::uint64_t done, std::uint64_t total) {
@@ -459,7 +475,10 @@ void TFormMain::ActionSaveToBatExecute() {
     const std::optional<QString> file = FDialogs.SaveFile(this, setup);
     if (!file) return;
     FLastBatchFile = *file;
-    FModel.SaveToBat(FromQString(*file), FromQString(QCoreApplication::applicationFilePath()));
+    // The path the program is installed at, also after it was replaced while it runs.
+    const std::u16string program = ApplicationExeName();
+    FModel.SaveToBat(FromQString(*file),
+                     program.empty() ? FromQString(QCoreApplication::applicationFilePath()) : program);
 }
 
 void TFormMain::ActionCsvColCheckAllExecute() {

@@ -14,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
+class QCloseEvent;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
@@ -75,6 +76,7 @@ class TFormMain : public QMainWindow {
     void EditSourceFileAfterDialog(const QString& fileName, bool confirmed);
 
   protected:
+    void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
@@ -110,6 +112,7 @@ class TFormMain : public QMainWindow {
     int FBusyDepth = 0;
     bool FCancellable = false;
     bool FCancelRequested = false;
+    bool FCloseWhenIdle = false;  // closed during a run: cancelled, closes after it
 
     QToolBar* FToolBar = nullptr;
     QList<QAction*> FActions;

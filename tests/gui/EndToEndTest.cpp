@@ -1,6 +1,12 @@
 // Starts the real desktop program offscreen with "/auto".
 #include <gtest/gtest.h>
 
+#include <signal.h>
+
+#include <chrono>
+#include <thread>
+
+#include "support/ChildProcess.h"
 #include "support/RunProgram.h"
 #include "support/TestFiles.h"
 
@@ -28,6 +34,41 @@ TEST(DesktopEndToEnd, OpenMakesAFileTheSource) {
         folder.Path(), {"QT_QPA_PLATFORM=offscreen", "LC_ALL=ja_JP.UTF-8"});
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(test::ReadBytes(folder / "out.csv"), "\"\x8E\x81\x96\xBC\",\x93\xFA\x95\x74\r\n\"1\",2\r\n");
+}
+
+// The desktop session ending (SIGTERM) or a closed terminal (SIGHUP) at
+// moments spread over an automatic run: a run that was stopped left the
+// target as it was and ends with 128 + the signal, one that had finished
+// ends with 0; none leaves a temporary file.
+TEST(DesktopEndToEnd, SignalDuringAutoRunLeavesTheTarget) {
+    test::TTempDir folder;
+    std::string source;
+    for (int i = 0; i < 1'000'000; ++i)
+        source += std::to_string(i) + ",東京都港区,\"note, with a comma\",abcdefghij\r\n";
+    test::WriteBytes(folder / "in.csv", source);
+    int stopped = 0;
+    for (const int delay : {100, 200, 300, 400}) {
+        const int signal = delay % 200 == 0 ? SIGHUP : SIGTERM;
+        test::WriteBytes(folder / "out.csv", "precious");
+        test::TChildOptions options;
+        options.Environment = {"QT_QPA_PLATFORM=offscreen"};
+        test::TChildProcess child(QUILLMARK_GUI_PATH,
+                                  {"/source:in.csv", "/target:out.csv", "/quote:1", "/auto"}, folder.Path(),
+                                  options);
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+        child.Signal(signal);
+        const int status = child.Wait();
+        const std::string target = test::ReadBytes(folder / "out.csv");
+        if (status != 0) {
+            ++stopped;
+            EXPECT_EQ(status, 128 + signal) << child.Err();
+            EXPECT_TRUE(target == "precious") << delay << " ms: " << target.size() << " bytes";
+        } else {
+            EXPECT_EQ(target.size(), source.size() + 1'000'000 * 2) << delay << " ms";
+        }
+        EXPECT_EQ(folder.Listing(), "in.csv out.csv");
+    }
+    EXPECT_GT(stopped, 0);
 }
 
 }  // namespace
