@@ -21,6 +21,9 @@ bool FileExists(std::u16string_view path);
 // POSIX): such a path is refused before any work is done for it.
 bool IsPathTooLong(std::u16string_view path);
 
+// The system's text for such a path, for the create and open messages.
+std::u16string PathTooLongText();
+
 // The process's file-creation mask (umask on POSIX, 0 on Windows), read
 // without changing it.
 unsigned CurrentUmask();

@@ -108,6 +108,10 @@ bool IsPathTooLong(std::u16string_view path) {
     return path.size() * 3 >= PATH_MAX && UnicodeToNative(path).size() >= PATH_MAX;
 }
 
+std::u16string PathTooLongText() {
+    return SystemErrorText(ENAMETOOLONG);
+}
+
 std::u16string ExpandFileName(std::u16string_view path) {
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(ToNativePath(path), error);

@@ -1,6 +1,5 @@
 #include "csv/ConvertCsvFile.h"
 
-#include <cerrno>
 #include <memory>
 
 #include "base/BackgroundWriter.h"
@@ -18,9 +17,6 @@
 namespace quillmark {
 
 namespace {
-
-// ENAMETOOLONG, which Windows' C library has too.
-constexpr int kErrorNameTooLong = ENAMETOOLONG;
 
 // Hands UTF-8 on in the system's ANSI code page.
 class TAnsiSink final : public IByteSink {
@@ -154,10 +150,9 @@ void ConvertCsvFile(const std::u16string& source, const TColumnSet& quoteColumns
     // Paths longer than the system takes are refused before any work (and
     // named as given: there is nothing to resolve).
     if (IsPathTooLong(source))
-        throw EFOpenError(Format(messages::OpenErrorPattern, {source, SystemErrorText(kErrorNameTooLong)}));
+        throw EFOpenError(Format(messages::OpenErrorPattern, {source, PathTooLongText()}));
     if (IsPathTooLong(target))
-        throw EFCreateError(
-            Format(messages::CreateErrorPattern, {target, SystemErrorText(kErrorNameTooLong)}));
+        throw EFCreateError(Format(messages::CreateErrorPattern, {target, PathTooLongText()}));
     if (!FileExists(source)) throw EFileNotFoundException(messages::SourceNotFound);
     // A request to stop from outside (Ctrl+C, SIGTERM) ends the run between
     // two pieces, as a cancel from the window does.

@@ -129,7 +129,13 @@ bool TFormMainModel::SetConvertInfo(const TConvertInfo& info) {
     bool result = true;
     if (info.SourceGiven()) {
         FSourceFileName = info.SourceFileName;
-        result = FileExists(info.SourceFileName) && LoadCsvColumns(info.SourceFileName);
+        if (IsPathTooLong(info.SourceFileName)) {
+            // No file can have such a name: the system's word for it, not "not found".
+            FUi.ShowWarning(Format(messages::OpenErrorPattern, {info.SourceFileName, PathTooLongText()}));
+            result = false;
+        } else {
+            result = FileExists(info.SourceFileName) && LoadCsvColumns(info.SourceFileName);
+        }
     }
     if (info.TargetGiven()) FTargetFileName = info.TargetFileName;
     if (info.EncodingGiven()) SetEncodingIndex(info.Encoding);
@@ -246,8 +252,9 @@ TFirstIdleResult TFormMainModel::FirstIdle(const TArguments& arguments, bool aut
     // still apply.
     if (info.SettingsFileGiven()) OpenSettingsFile(info.SettingsFileName);
     if (!SetConvertInfo(info)) {
-        return FileExists(info.SourceFileName) ? TFirstIdleResult::SourceUnreadable
-                                               : TFirstIdleResult::SourceMissing;
+        return FileExists(info.SourceFileName) || IsPathTooLong(info.SourceFileName)
+                   ? TFirstIdleResult::SourceUnreadable
+                   : TFirstIdleResult::SourceMissing;
     }
     if (!autoRun && !FindCmdLineSwitch(arguments, u"auto")) return TFirstIdleResult::Applied;
     try {
