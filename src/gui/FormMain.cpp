@@ -23,9 +23,11 @@
 
 #include "base/Exception.h"
 #include "gui/ActionIcons.h"
+#include "gui/CheckView.h"
 #include "gui/FileNameEdit.h"
 #include "gui/FormAboutBox.h"
 #include "gui/Help.h"
+#include "gui/PreviewTable.h"
 #include "gui/QtString.h"
 
 namespace quillmark {
@@ -223,7 +225,8 @@ void TFormMain::BuildWidgets() {
         panelLayout->addWidget(label);
         panelLayout->addWidget(row.buddy);
     }
-    panelLayout->addStretch(1);
+    FCheckView = std::make_unique<TCheckView>(*FUi, FModel, nullptr, statusBar(), FPanelMain);
+    panelLayout->addWidget(FCheckView->Preview(), 1);
 
     FGroupBox = new QGroupBox(QStringLiteral("二重引用符をつける列"), FSplitter);
     FGroupBox->setObjectName("GroupBox1");
@@ -234,6 +237,7 @@ void TFormMain::BuildWidgets() {
     FCheckListBoxCsvCol->setStatusTip(FCheckListBoxCsvCol->toolTip());
     FCheckListBoxCsvCol->setUniformItemSizes(true);
     groupLayout->addWidget(FCheckListBoxCsvCol);
+    FCheckView->SetColumnList(FCheckListBoxCsvCol);
 
     FSplitter->addWidget(FPanelMain);
     FSplitter->addWidget(FGroupBox);
@@ -258,12 +262,15 @@ void TFormMain::BuildWidgets() {
         if (!FShowingModel) FModel.SetTargetFileName(FromQString(text));
     });
     connect(FComboBoxEncoding, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (!FShowingModel) FModel.SetEncodingIndex(index);
+        if (FShowingModel) return;
+        FModel.SetEncodingIndex(index);
+        FCheckView->Refresh();
     });
     connect(FCheckListBoxCsvCol, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        if (!FShowingModel)
-            FModel.SetColumnChecked(static_cast<std::size_t>(FCheckListBoxCsvCol->row(item)),
-                                    item->checkState() == Qt::Checked);
+        if (FShowingModel) return;
+        FModel.SetColumnChecked(static_cast<std::size_t>(FCheckListBoxCsvCol->row(item)),
+                                item->checkState() == Qt::Checked);
+        FCheckView->Refresh();
     });
     connect(FEditSourceFile, &TFileNameEdit::AfterDialog, this, &TFormMain::EditSourceFileAfterDialog);
 }
@@ -292,6 +299,7 @@ void TFormMain::ShowModel() {
         FCheckListBoxCsvCol->item(i)->setCheckState(
             columns[static_cast<std::size_t>(i)].Checked ? Qt::Checked : Qt::Unchecked);
     FCheckListBoxCsvCol->setUpdatesEnabled(true);
+    FCheckView->Refresh();
 }
 
 void TFormMain::SetBusy(bool busy) {
@@ -374,8 +382,11 @@ void TFormMain::ActionSaveToIniExecute() {
 
 void TFormMain::ActionSaveToCsvExecute() {
     const TFlagGuard cancellable(FCancellable);
-    if (!FModel.SaveToCsv() && FCancelRequested)
+    if (FModel.SaveToCsv()) {
+        FCheckView->ShowConversion();
+    } else if (FCancelRequested) {
         statusBar()->showMessage(QStringLiteral("変換を中止しました。"), 5000);
+    }
 }
 
 void TFormMain::ActionSaveToBatExecute() {

@@ -19,6 +19,7 @@ class QToolBar;
 
 namespace quillmark {
 
+class TCheckView;
 class TFileNameEdit;
 
 // The main window: a view over TFormMainModel. Widgets show the model; edits
@@ -33,6 +34,7 @@ class TFormMain : public QMainWindow {
     ~TFormMain() override;
 
     TFormMainModel& Model() { return FModel; }
+    TCheckView& CheckView() { return *FCheckView; }
 
     // The command line the first idle moment applies (the program's
     // arguments without its name).
@@ -105,6 +107,7 @@ class TFormMain : public QMainWindow {
     QComboBox* FComboBoxEncoding = nullptr;
     QProgressBar* FProgress = nullptr;
     QPushButton* FCancelButton = nullptr;
+    std::unique_ptr<TCheckView> FCheckView;
 };
 
 }  // namespace quillmark
