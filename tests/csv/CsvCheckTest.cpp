@@ -200,8 +200,81 @@ TEST(CheckBestFit, StandInsThatAreSeparatorsBreakTheField) {
     EXPECT_FALSE(CheckField(u"a\uFF0Cb", utf8).Breaks);
 }
 
-// Random sources: a field counts as breaking exactly when, written alone
-// between two others, the reader does not read back the same three fields.
+// What the check must find in a file, from the table the reader makes of
+// it: a field counts as breaking exactly when, written alone between two
+// others, the reader does not read back the same three fields; a character
+// is lossy when its bytes in 932 do not read back as it.
+struct TExpected {
+    std::size_t Rows = 0, Columns = 0;
+    std::vector<std::uint64_t> Breaking;
+    std::uint64_t Lossy = 0;
+    TCsvRow Labels;
+};
+
+TExpected Expect(const std::u16string& fileName) {
+    TCsvTable table;
+    EXPECT_TRUE(ReadCsvFile(fileName, table));
+    TExpected expected;
+    expected.Rows = table.size();
+    expected.Columns = table.empty() ? 0 : table.front().size();
+    expected.Breaking.assign(expected.Columns, 0);
+    if (!table.empty()) expected.Labels = table.front();
+    for (const TCsvRow& row : table) {
+        for (std::size_t column = 0; column < row.size(); ++column) {
+            const std::u16string& value = row[column];
+            if (TCsv::Split(u"x," + value + u",y") != TCsvTable{{u"x", value, u"y"}})
+                ++expected.Breaking[column];
+            for (std::size_t i = 0; i < value.size(); ++i) {
+                const std::size_t units = (value[i] >= 0xD800 && value[i] <= 0xDBFF) ? 2 : 1;
+                const std::u16string one = value.substr(i, units);
+                if (MultiByteToWideChar(932, *WideCharToMultiByte(932, one)) != one) ++expected.Lossy;
+                i += units - 1;
+            }
+        }
+    }
+    return expected;
+}
+
+void ExpectCheck(const TTempDir& dir, const std::string& bytes) {
+    WriteBytes(dir / "in.csv", bytes);
+    const TExpected expected = Expect(dir.File("in.csv"));
+    for (const std::int32_t encoding : {0, 1}) {
+        const TCsvCheck check = Check(dir, bytes, {}, encoding);
+        EXPECT_EQ(check.RowCount, expected.Rows);
+        EXPECT_EQ(check.ColCount, expected.Columns);
+        EXPECT_EQ(check.LossyCharacters, encoding == 0 ? expected.Lossy : 0);
+        EXPECT_EQ(Breaking(check), expected.Breaking);
+        TCsvRow labels;
+        for (const TCheckColumn& column : check.Columns)
+            labels.push_back(column.Label);
+        EXPECT_EQ(labels, expected.Labels);
+    }
+}
+
+// Long files of rows most of which the machine takes whole, in pieces.
+TEST(CheckProperty, LongFilesOfMostlySimpleRows) {
+    const std::vector<std::u16string> fields = {
+        u"abc", u"山田",       u"",     u"\"\"", u"\"a,b\"", u"\"x\"\"y\"", u"\"\"\"q\"", u"\"l\nm\"",
+        u"😀é",  u"\"𠮷, 野\"", u"12.5", u"a\"b", u"\"c\"d",  u" \"e\"",     u"\"f\r\ng\""};
+    std::mt19937 random(1818);
+    TTempDir dir;
+    for (int round = 0; round < 6; ++round) {
+        std::u16string source;
+        while (source.size() < 300000) {
+            const std::size_t width = 1 + random() % 6;
+            for (std::size_t k = 0; k < width; ++k) {
+                if (k > 0) source += u',';
+                source += fields[random() % fields.size()];
+            }
+            source += random() % 2 ? u"\r\n" : u"\n";
+        }
+        SCOPED_TRACE(round);
+        for (const auto encoding : {TSourceEncoding::Utf8, TSourceEncoding::Utf16, TSourceEncoding::ShiftJis})
+            ExpectCheck(dir, Encode(source, encoding));
+    }
+}
+
+// Random short sources over every structural character.
 TEST(CheckProperty, BreakingMatchesRereadingAndLossyMatchesTheEncoder) {
     const std::vector<std::u16string> tokens = {u",", u",", u"\"", u"\"", u"\n", u"\r\n",   u"\r", u"\v",
                                                 u"a", u" ", u"あ", u"é",  u"😀",  u"\uFF0C", u"한"};

@@ -1,6 +1,7 @@
 #include "csv/CsvCheck.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cstring>
 
@@ -9,6 +10,7 @@
 #include "csv/ByteCsvMachine.h"
 #include "csv/ColumnLetters.h"
 #include "csv/CsvFileReader.h"
+#include "csv/SimpleRows.h"
 #include "text/TextReader.h"
 
 namespace quillmark {
@@ -142,7 +144,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
             FColumn = column;
         }
         Count();
-        if (FRow == 0) FirstRow16(column).append(units);
+        if (FRow == 0 && FLabels) FirstRow16(column).append(units);
         for (const char16_t unit : units) {
             if (FHighSurrogate != 0) {
                 if (unit >= 0xDC00 && unit <= 0xDFFF) {
@@ -166,7 +168,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     // UTF-8: the byte machine's actions.
     void Store(const char* bytes, std::size_t size, std::size_t) {
         Count();
-        if (FRow == 0) FirstRow8(FColumn).append(bytes, size);
+        if (FRow == 0 && FLabels) FirstRow8(FColumn).append(bytes, size);
         if (!FFieldBreaks && (std::memchr(bytes, ',', size) || std::memchr(bytes, '\n', size)))
             FFieldBreaks = true;
         if (FAnsi) {
@@ -177,13 +179,13 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     }
     void StoreQuote(std::size_t) {
         Count();
-        if (FRow == 0) FirstRow8(FColumn).push_back('"');
+        if (FRow == 0 && FLabels) FirstRow8(FColumn).push_back('"');
         if (!FInField) FFieldBreaks = true;
         FInField = true;
     }
     void StoreLineFeed(std::size_t) {
         Count();
-        if (FRow == 0) FirstRow8(FColumn).push_back('\n');
+        if (FRow == 0 && FLabels) FirstRow8(FColumn).push_back('\n');
         FFieldBreaks = true;
         FInField = true;
     }
@@ -196,6 +198,51 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         if (FRow++ == 0 && !FAnsi) FExact.store(false, std::memory_order_relaxed);
         FColumn = 0;
     }
+
+    // Simple rows (see ReadSimpleRows) are taken whole, field by field from
+    // the positions of their separators: a plain field never breaks, a
+    // quoted one when its content holds a comma or a line feed or begins
+    // with a doubled mark. The first row is the machine's, for its labels.
+    std::size_t ReadRows(std::string_view text, std::size_t at) {
+        if (FColumn != 0 || FRow == 0) return at;
+        const char* const data = text.data();
+        return ReadSimpleRows(
+            text, at, FEnds,
+            [this, data](std::size_t start, const std::size_t* ends, std::size_t count, std::size_t) {
+                std::size_t width = 0;  // up to the last field with content
+                for (std::size_t k = 0; k < count; ++k) {
+                    std::size_t from = k == 0 ? start : ends[k - 1] + 1, to = ends[k];
+                    const bool quoted = from != to && data[from] == '"';
+                    if (quoted) {
+                        ++from;
+                        --to;
+                    }
+                    if (from == to) continue;
+                    width = k + 1;
+                    const char* const content = data + from;
+                    const std::size_t size = to - from;
+                    FFieldBreaks =
+                        quoted && ((size >= 2 && content[0] == '"' && content[1] == '"') ||
+                                   std::memchr(content, ',', size) || std::memchr(content, '\n', size));
+                    if (FAnsi) {
+                        FInField = false;
+                        ScanUtf8(reinterpret_cast<const std::uint8_t*>(content), size);
+                    }
+                    if (FFieldBreaks) AddBreaking(k);
+                }
+                FFieldBreaks = false;
+                FInField = false;
+                if (width > 0) {
+                    FCheck.RowCount = FRow + 1;
+                    FCheck.ColCount = std::max<std::uint64_t>(FCheck.ColCount, width);
+                }
+                ++FRow;
+                return true;
+            });
+    }
+
+    // The labels are the caller's to read: the text is not exact.
+    void LeaveLabels() { FLabels = false; }
 
     void Finish() {
         EndField();
@@ -276,15 +323,17 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         Character(codePoint);
     }
 
+    void AddBreaking(std::size_t column) {
+        if (FBreaking.size() <= column) FBreaking.resize(column + 1);
+        ++FBreaking[column];
+    }
+
     void EndField() {
         if (FHighSurrogate != 0) {
             Character(FHighSurrogate);
             FHighSurrogate = 0;
         }
-        if (FFieldBreaks) {
-            if (FBreaking.size() <= FColumn) FBreaking.resize(FColumn + 1);
-            ++FBreaking[FColumn];
-        }
+        if (FFieldBreaks) AddBreaking(FColumn);
         FFieldBreaks = false;
         FInField = false;
         FCharacterIsFirst = false;
@@ -294,6 +343,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     TTargetCharacters& FCharacters;
     std::atomic<bool>& FExact;
     bool FAnsi;
+    bool FLabels = true;
     std::size_t FRow = 0;
     std::size_t FColumn = 0;
     bool FInField = false;           // something of the current field is stored
@@ -303,12 +353,34 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     std::string FCarry;              // UTF-8: the start of a character cut by a piece's end
     std::size_t FCarryNeeded = 0;
     std::vector<std::uint64_t> FBreaking;
+    std::array<std::size_t, 1024> FEnds;  // where the fields of a simple row end
     std::vector<std::string> FFirstRow8;
     std::vector<std::u16string> FFirstRow16;
 };
 
 // The check of one reading; without `bytes`, the file is split as UTF-16
 // whatever its code page.
+// Stops the splitter once the first row is in.
+struct TFirstRowRead {};
+
+// The first row of a file, exactly as TCsv reads it, read only as far as it
+// goes.
+TCsvRow ReadFirstRow(const std::u16string& fileName) {
+    struct TSink final : ICsvSink {
+        TCsvRow Row;
+        void Store(std::size_t row, std::size_t column, std::u16string_view units) override {
+            if (row > 0) throw TFirstRowRead();
+            if (Row.size() <= column) Row.resize(column + 1);
+            Row[column].append(units);
+        }
+    } sink;
+    try {
+        SplitCsvFile(fileName, sink);
+    } catch (const TFirstRowRead&) {
+    }
+    return std::move(sink.Row);
+}
+
 void CheckFile(const std::u16string& fileName, TCsvCheck& check, const TProgressCallback& progress,
                bool bytes) {
     check.SourceCodePage = DetectCsvFileCodePage(fileName);
@@ -318,11 +390,21 @@ void CheckFile(const std::u16string& fileName, TCsvCheck& check, const TProgress
     std::atomic<bool> exact = true;
     TCheckCounter counter(check, characters, exact);
     TByteCsvMachine machine(counter);
-    if (!bytes || !ReadCsvFileAs(
-                      fileName, CP_UTF_8, [&machine](std::string_view text) { machine.Feed(text); }, progress,
-                      0, 1, &exact)) {
-        SplitCsvFile(fileName, counter, progress);
+    const auto feed = [&machine](std::string_view text) { machine.Feed(text); };
+    if (bytes && check.SourceCodePage == CP_SHIFT_JIS && check.TargetCodePage == CP_UTF_8) {
+        // UTF-8 holds every character: only the structure counts, and the
+        // 932 form has the same and comes faster than decoding does. The
+        // labels come from the exact text, read apart.
+        TCsvRow labels = ReadFirstRow(fileName);
+        counter.LeaveLabels();
+        ReadCsvFileAs(fileName, CP_SHIFT_JIS, feed, progress);
+        counter.Finish();
+        for (std::size_t column = 0; column < labels.size() && column < check.Columns.size(); ++column)
+            check.Columns[column].Label = std::move(labels[column]);
+        return;
     }
+    if (!bytes || !ReadCsvFileAs(fileName, CP_UTF_8, feed, progress, 0, 1, &exact))
+        SplitCsvFile(fileName, counter, progress);
     counter.Finish();
 }
 
