@@ -31,7 +31,7 @@ void TCheckView::SetColumnList(QListWidget* columns) {
 }
 
 void TCheckView::Refresh() {
-    if (FRefreshing || !FColumns) return;
+    if (FRefreshing || FPaused || !FColumns) return;
     FRefreshing = true;
     struct TDone {
         bool& Flag;

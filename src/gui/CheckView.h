@@ -36,6 +36,9 @@ class TCheckView final : public QObject {
     // change the marks' context and the preview.
     void Refresh();
 
+    // While paused, Refresh does nothing.
+    void SetPaused(bool paused) { FPaused = paused; }
+
     // After a conversion: rows written, seconds taken, characters replaced.
     void ShowConversion();
 
@@ -47,6 +50,7 @@ class TCheckView final : public QObject {
     TPreviewPanel* FPreview;
     TSourceReport FReport;
     bool FRefreshing = false;
+    bool FPaused = false;
 };
 
 }  // namespace quillmark

@@ -341,14 +341,18 @@ void TFormMain::FirstIdle() {
     // Until the run has succeeded, "/auto" counts as failed: also when an
     // error escapes from here.
     FAutoRunFailed = FindCmdLineSwitch(FArguments, u"auto");
+    // A window that converts and closes has no use for a report on its source.
+    FCheckView->SetPaused(FAutoRunFailed);
     TFirstIdleResult result;
     try {
         const TFlagGuard cancellable(FCancellable);
         result = FModel.FirstIdle(FArguments);
     } catch (...) {
+        FCheckView->SetPaused(false);
         ShowModel();
         throw;
     }
+    if (result != TFirstIdleResult::Converted) FCheckView->SetPaused(false);
     ShowModel();
     if (result == TFirstIdleResult::Converted) {
         FAutoRunFailed = false;

@@ -189,6 +189,11 @@ TEST_F(CheckCli, DetectedEncodingOfAShiftJisSource) {
               "\"label\": \"住所\\n東京\", \"quoted\": false, \"breakingFields\": 1}]}\n");
 }
 
+TEST_F(CheckCli, HelpDescribesIt) {
+    EXPECT_EQ(Run({"--help"}), kExitSuccess);
+    EXPECT_NE(out.str().find("  --check "), std::string::npos);
+}
+
 TEST_F(CheckCli, FailuresAndTheirExitStatuses) {
     EXPECT_EQ(Run({"--check", "/source:" + Path("gone.csv")}), kExitFailure);
     EXPECT_EQ(err.str(), "変換元CSVファイルが見つかりません。\n");

@@ -18,6 +18,7 @@
 #include "gui/FileNameEdit.h"
 #include "gui/FormMain.h"
 #include "gui/PreviewTable.h"
+#include "gui/QtString.h"
 #include "model/RecordingUserInterface.h"
 #include "support/TestFiles.h"
 
@@ -137,6 +138,25 @@ TEST_F(CheckViewTest, NoSourceNoReport) {
     form.findChild<TFileNameEdit*>("EditSourceFile")->Browse();
     EXPECT_EQ(Status(), "");
     EXPECT_EQ(Preview()->rowCount(), 0);
+}
+
+TEST(CheckViewAutoRun, ConvertingAndClosingReadsNoReport) {
+    test::TTempDir folder;
+    WriteBytes(folder / "in.csv", "a,\"b,c\"\r\n");
+    test::TRecordingUserInterface ui;
+    test::TFakeDialogs dialogs;
+    TFormMain form{ui, dialogs};
+    const std::u16string source = u"/source:" + FromQString(Q(folder / "in.csv"));
+    form.SetArguments({source, u"/target:" + FromQString(Q(folder / "out.csv")), u"/auto"});
+    form.FirstIdle();
+    EXPECT_FALSE(form.AutoRunFailed());
+    EXPECT_FALSE(form.CheckView().Report().Check());
+
+    TFormMain shown{ui, dialogs};
+    shown.SetArguments({source});
+    shown.FirstIdle();
+    ASSERT_TRUE(shown.CheckView().Report().Check());
+    EXPECT_EQ(shown.CheckView().Report().Check()->Columns.at(1).BreakingFields, 1u);
 }
 
 }  // namespace
