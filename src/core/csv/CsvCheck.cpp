@@ -72,10 +72,9 @@ std::uint8_t TTargetCharacters::Of(char32_t codePoint) {
     // An unpaired half is written as U+FFFD in UTF-8 and as "?" elsewhere.
     if (IsSurrogate(codePoint) || codePoint >= kCodePoints) return kKnown | kLossy;
     if (FTarget == CP_UTF_8) return kKnown;
-    if (!FFlags) {
-        FFlags = std::make_unique<std::uint8_t[]>(kCodePoints);
-    }
-    std::uint8_t& flags = FFlags[codePoint];
+    std::unique_ptr<std::uint8_t[]>& page = FPages[codePoint >> 8];
+    if (!page) page = std::make_unique<std::uint8_t[]>(256);
+    std::uint8_t& flags = page[codePoint & 0xFF];
     if (flags != 0) return flags;
     std::u16string unit;
     if (codePoint >= 0x10000) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -75,7 +76,8 @@ class TTargetCharacters {
 
   private:
     TCodePage FTarget;
-    std::unique_ptr<std::uint8_t[]> FFlags;  // per code point, filled on first use
+    // Per code point, in pages of 256 made and filled on first use.
+    std::array<std::unique_ptr<std::uint8_t[]>, 0x1100> FPages;
 };
 
 // Whether a field's value, written as it is (unquoted) in UTF-8, would be
