@@ -63,19 +63,27 @@ std::uint8_t SevenBitFlags(char32_t codePoint) {
 
 }  // namespace
 
-TTargetCharacters::TTargetCharacters(TCodePage target) : FTarget(target) {}
+TTargetCharacters::TTargetCharacters(TCodePage target)
+    : FTarget(target), FBasic(std::make_unique<std::uint8_t[]>(0x10000)) {}
 
 TTargetCharacters::~TTargetCharacters() = default;
 
-std::uint8_t TTargetCharacters::Of(char32_t codePoint) {
-    if (codePoint < 0x80) return SevenBitFlags(codePoint);
+std::uint8_t TTargetCharacters::Learn(char32_t codePoint) {
+    if (codePoint >= kCodePoints) return kKnown | kLossy;
+    std::uint8_t* slot = nullptr;
+    if (codePoint < 0x10000) {
+        slot = &FBasic[codePoint];
+    } else {
+        std::unique_ptr<std::uint8_t[]>& page = FPages[codePoint >> 8];
+        if (!page) page = std::make_unique<std::uint8_t[]>(256);
+        slot = &page[codePoint & 0xFF];
+        if (*slot != 0) return *slot;
+    }
+    std::uint8_t& flags = *slot;
+    if (codePoint < 0x80) return flags = SevenBitFlags(codePoint);
     // An unpaired half is written as U+FFFD in UTF-8 and as "?" elsewhere.
-    if (IsSurrogate(codePoint) || codePoint >= kCodePoints) return kKnown | kLossy;
-    if (FTarget == CP_UTF_8) return kKnown;
-    std::unique_ptr<std::uint8_t[]>& page = FPages[codePoint >> 8];
-    if (!page) page = std::make_unique<std::uint8_t[]>(256);
-    std::uint8_t& flags = page[codePoint & 0xFF];
-    if (flags != 0) return flags;
+    if (IsSurrogate(codePoint)) return flags = kKnown | kLossy;
+    if (FTarget == CP_UTF_8) return flags = kKnown;
     std::u16string unit;
     if (codePoint >= 0x10000) {
         unit.push_back(static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10)));

@@ -71,12 +71,21 @@ class TTargetCharacters {
 
     // The flags of a code point; surrogate code points (unpaired halves)
     // are lossy everywhere. Seven-bit characters are never lossy.
-    std::uint8_t Of(char32_t codePoint);
+    std::uint8_t Of(char32_t codePoint) {
+        if (codePoint < 0x10000)
+            if (const std::uint8_t flags = FBasic[codePoint]; flags != 0) return flags;
+        return Learn(codePoint);
+    }
     TCodePage CodePage() const { return FTarget; }
 
   private:
+    // Works the flags out and remembers them.
+    std::uint8_t Learn(char32_t codePoint);
+
     TCodePage FTarget;
-    // Per code point, in pages of 256 made and filled on first use.
+    // Per code point, 0 until first asked: the BMP in one table, the
+    // supplementary planes in pages of 256 made on first use.
+    std::unique_ptr<std::uint8_t[]> FBasic;
     std::array<std::unique_ptr<std::uint8_t[]>, 0x1100> FPages;
 };
 
