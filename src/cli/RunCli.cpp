@@ -4,6 +4,7 @@
 
 #include "base/Exception.h"
 #include "base/FileSystem.h"
+#include "base/Interrupt.h"
 #include "base/Messages.h"
 #include "base/Utf.h"
 #include "csv/CsvCheck.h"
@@ -42,6 +43,10 @@ class TConsoleUserInterface final : public IUserInterface {
     void ShowWarning(std::u16string_view message) override { FErr << Utf16ToUtf8(message) << '\n'; }
     void ShowInformation(std::u16string_view message) override { FErr << Utf16ToUtf8(message) << '\n'; }
     TCursorHourGlassRef CreateCursorHourGlass() override { return nullptr; }
+    // Reading the column list stops at Ctrl+C as a conversion does.
+    TProgressCallback Progress() override {
+        return [](std::uint64_t, std::uint64_t) { CheckInterrupt(); };
+    }
 
   private:
     std::ostream& FErr;
@@ -52,14 +57,21 @@ bool HasArgument(const std::vector<std::string>& arguments, const char* wanted) 
 }
 
 // The check of the settings the model holds, as JSON on `out`.
-int PrintCheck(const TFormMainModel& model, std::ostream& out, std::ostream& err) {
+// `progress` may stop it with EAbort (Ctrl+C): status 1, nothing printed.
+int PrintCheck(const TFormMainModel& model, const TProgressCallback& progress, std::ostream& out,
+               std::ostream& err) {
     if (!FileExists(model.SourceFileName())) {
         err << Utf16ToUtf8(messages::SourceNotFound) << '\n';
         return kExitFailure;
     }
     TCsvCheck report;
-    if (!CheckCsvFile(model.SourceFileName(), model.GetQuoteColumns(), model.EncodingIndex(), report)) {
-        err << Utf16ToUtf8(messages::CsvReadFailed) << '\n';
+    try {
+        if (!CheckCsvFile(model.SourceFileName(), model.GetQuoteColumns(), model.EncodingIndex(), report,
+                          progress)) {
+            err << Utf16ToUtf8(messages::CsvReadFailed) << '\n';
+            return kExitFailure;
+        }
+    } catch (const EAbort&) {
         return kExitFailure;
     }
     out << FormatCheckJson(report);
@@ -103,6 +115,9 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     } catch (const EArgumentException& error) {
         err << error.what() << '\n';
         return kExitBadCommand;
+    } catch (const EAbort&) {
+        // Stopped from outside; the caller reports the signal.
+        return kExitFailure;
     } catch (const std::exception& error) {
         err << error.what() << '\n';
         return kExitFailure;
@@ -115,7 +130,7 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
         return kExitSuccess;
     }
     if (check && (result == TFirstIdleResult::Applied || result == TFirstIdleResult::NoArguments))
-        return PrintCheck(model, out, err);
+        return PrintCheck(model, ui.Progress(), out, err);
     switch (result) {
         case TFirstIdleResult::Converted:
         case TFirstIdleResult::NoArguments:

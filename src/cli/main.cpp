@@ -2,6 +2,7 @@
 #include <csignal>
 #include <iostream>
 
+#include "base/Interrupt.h"
 #include "cli/RunCli.h"
 
 int main(int argc, char** argv) {
@@ -15,6 +16,11 @@ int main(int argc, char** argv) {
 #ifdef SIGPIPE
     std::signal(SIGPIPE, SIG_IGN);
 #endif
+    // Ctrl+C, kill and a closed terminal stop the run at a safe point; the
+    // status then says so as shells expect of a process a signal ended.
+    quillmark::InstallInterruptHandlers();
     std::vector<std::string> arguments(argv + 1, argv + argc);
-    return quillmark::RunCli(arguments, std::cout, std::cerr);
+    const int status = quillmark::RunCli(arguments, std::cout, std::cerr);
+    if (status != 0 && quillmark::InterruptSignal() != 0) return 128 + quillmark::InterruptSignal();
+    return status;
 }

@@ -30,11 +30,11 @@ const TVersionResource* EmbeddedVersionResource() {
         constexpr std::uint32_t kTranslation = 0x0411 | 0x03A4 << 16;
         const std::pair<std::u16string_view, std::u16string> values[] = {
             {u"Comments", u"Quillmark"},
-            {u"CompanyName", u"Quillmark Project"},
+            {u"CompanyName", u"The Quillmark authors"},
             {u"FileDescription", u"Quillmark"},
             {u"FileVersion", Utf8ToUtf16(QUILLMARK_FILE_VERSION)},
             {u"InternalName", u""},
-            {u"LegalCopyright", u"Quillmark Project"},
+            {u"LegalCopyright", u"The Quillmark authors"},
             {u"LegalTradeMarks", u""},
             {u"OriginalFilename", u""},
             {u"PrivateBuild", u""},

@@ -19,7 +19,9 @@ namespace quillmark {
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
     InitResources();
     setApplicationName(QStringLiteral("Quillmark"));
-    setApplicationDisplayName(QStringLiteral("Quillmark"));
+    // No display name: the platform would append it to every window's title
+    // ("変換元CSVファイル — Quillmark"). applicationDisplayName() still gives
+    // the name above.
     setApplicationVersion(QStringLiteral(QUILLMARK_VERSION));
     setOrganizationName(QStringLiteral("Quillmark Project"));
     setDesktopFileName(QStringLiteral("io.github.quillmark.Quillmark"));

@@ -8,6 +8,7 @@
 #include <QStatusBar>
 #include <QStyle>
 
+#include "base/Exception.h"
 #include "gui/PreviewTable.h"
 #include "gui/QtString.h"
 
@@ -31,7 +32,7 @@ void TCheckView::SetColumnList(QListWidget* columns) {
 }
 
 void TCheckView::Refresh() {
-    if (FRefreshing || FPaused || !FColumns) return;
+    if (FRefreshing || FPaused || !FColumns || (FBusy && FBusy())) return;
     FRefreshing = true;
     struct TDone {
         bool& Flag;
@@ -43,7 +44,11 @@ void TCheckView::Refresh() {
     const std::int32_t encoding = FModel.EncodingIndex();
     if (FReport.NeedsReading(fileName, generation, encoding)) {
         TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
-        FReport.Update(fileName, generation, encoding, FModel.GetQuoteColumns(), FUi.Progress());
+        try {
+            FReport.Update(fileName, generation, encoding, FModel.GetQuoteColumns(), FUi.Progress());
+        } catch (const EAbort&) {
+            // Cancelled: no report until the next change asks again.
+        }
     } else {
         FReport.Update(fileName, generation, encoding, FModel.GetQuoteColumns());
     }
@@ -90,9 +95,13 @@ void TCheckView::ShowConversion() {
         // A source typed into the box after the list was read.
         TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
         TCsvCheck check;
-        if (CheckCsvFile(FModel.SourceFileName(), {}, FModel.EncodingIndex(), check, FUi.Progress())) {
-            rows = check.RowCount;
-            replaced = check.LossyCharacters;
+        try {
+            if (CheckCsvFile(FModel.SourceFileName(), {}, FModel.EncodingIndex(), check, FUi.Progress())) {
+                rows = check.RowCount;
+                replaced = check.LossyCharacters;
+            }
+        } catch (const EAbort&) {
+            return;
         }
     }
     FStatus->setText(ToQString(FormatConversionStatus(rows, FModel.LastConversionSeconds(), replaced)));

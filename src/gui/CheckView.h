@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <functional>
 
 #include "model/FormMainModel.h"
 #include "model/SourceReport.h"
@@ -38,6 +39,9 @@ class TCheckView final : public QObject {
 
     // While paused, Refresh does nothing.
     void SetPaused(bool paused) { FPaused = paused; }
+    // Nor does it while `busy` says another operation runs: that shows the
+    // model as it starts, and once more when it is done.
+    void SetBusyTest(std::function<bool()> busy) { FBusy = std::move(busy); }
 
     // After a conversion: rows written, seconds taken, characters replaced.
     void ShowConversion();
@@ -51,6 +55,7 @@ class TCheckView final : public QObject {
     TSourceReport FReport;
     bool FRefreshing = false;
     bool FPaused = false;
+    std::function<bool()> FBusy;
 };
 
 }  // namespace quillmark

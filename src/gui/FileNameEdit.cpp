@@ -40,7 +40,6 @@ TFileNameEdit::TFileNameEdit(IDialogs& dialogs, TFileDialogSetup setup, QWidget*
     layout->addWidget(FButton);
     FButton->setIcon(style()->standardIcon(QStyle::SP_DirOpenIcon));
     FButton->setToolTip(FSetup.Title);
-    FButton->setFocusPolicy(Qt::NoFocus);
     setFocusProxy(FEdit);
     // Files dropped on the line edit come here instead of being pasted as URLs.
     FEdit->setAcceptDrops(false);

@@ -3,8 +3,10 @@
 #include <QApplication>
 #include <QDesktopServices>
 #include <QFrame>
+#include <QGuiApplication>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 
 #include "gui/AppInfo.h"
 #include "gui/Help.h"
@@ -29,6 +31,10 @@ TFormAboutBox::TFormAboutBox(QWidget* owner) : QDialog(owner) {
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(298, 213);
+    // Centred on the screen, not over the main window: a position of its
+    // own keeps QDialog from placing it over its owner.
+    QScreen* screen = owner != nullptr ? owner->screen() : QGuiApplication::primaryScreen();
+    move(screen->availableGeometry().center() - QPoint(width() / 2, height() / 2));
 
     auto* panel = new QFrame(this);
     panel->setObjectName("Panel1");

@@ -1,9 +1,12 @@
 #include "gui/FormMain.h"
 
 #include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QContextMenuEvent>
 #include <QCoreApplication>
+#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QGroupBox>
@@ -15,13 +18,19 @@
 #include <QMimeData>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
+#include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
+#include <QToolButton>
+#include <QToolTip>
 #include <QUrl>
 #include <QVBoxLayout>
 
 #include "base/Exception.h"
+#include "base/FileSystem.h"
 #include "gui/ActionIcons.h"
 #include "gui/CheckView.h"
 #include "gui/FileNameEdit.h"
@@ -29,6 +38,7 @@
 #include "gui/Help.h"
 #include "gui/PreviewTable.h"
 #include "gui/QtString.h"
+#include "model/OpenArgument.h"
 
 namespace quillmark {
 
@@ -61,11 +71,21 @@ class TFormMain::TWindowUserInterface final : public IUserInterface {
   public:
     TWindowUserInterface(TFormMain& form, IUserInterface& inner) : FForm(form), FInner(inner) {}
 
-    void ShowWarning(std::u16string_view message) override { FInner.ShowWarning(message); }
-    void ShowInformation(std::u16string_view message) override { FInner.ShowInformation(message); }
+    void ShowWarning(std::u16string_view message) override {
+        FForm.PrepareForMessage();
+        FInner.ShowWarning(message);
+    }
+    void ShowInformation(std::u16string_view message) override {
+        FForm.PrepareForMessage();
+        FInner.ShowInformation(message);
+    }
 
+    // Every longer operation starts here: the window shows what the model
+    // holds so far (a path just chosen stands in its box while the file is
+    // read).
     TCursorHourGlassRef CreateCursorHourGlass() override {
         FForm.SetBusy(true);
+        FForm.ShowModel();
         return std::make_shared<TBusy>(FForm, FInner.CreateCursorHourGlass());
     }
 
@@ -92,11 +112,14 @@ TFormMain::TFormMain(IUserInterface& ui, IDialogs& dialogs, QWidget* parent)
     : QMainWindow(parent),
       FUi(std::make_unique<TWindowUserInterface>(*this, ui)),
       FDialogs(dialogs),
-      FModel(*FUi) {
+      FModel(*FUi),
+      FHelpOpener(&QDesktopServices::openUrl) {
     setObjectName("FormMain");
     setWindowTitle(QStringLiteral("Quillmark"));
     resize(566, 283);
     BuildWidgets();
+    // Every tool-bar button stays in sight, however small the window gets.
+    setMinimumSize(minimumSizeHint().expandedTo(QSize(FToolBar->sizeHint().width(), 0)));
     FModel.ResetForm();
     ShowModel();
     setAcceptDrops(true);
@@ -111,7 +134,9 @@ QAction* TFormMain::AddAction(const char* name, const QString& category, const Q
     action->setObjectName(name);
     action->setProperty("category", category);
     action->setProperty("imageIndex", image);
-    action->setToolTip(hint.isEmpty() ? caption : hint);
+    // Qt shows the caption when the tool tip is empty; the tool-bar button of
+    // an action without a hint gets none (see eventFilter).
+    action->setToolTip(hint);
     action->setStatusTip(hint);
     action->setShortcut(shortcut);
     action->setShortcutContext(Qt::WindowShortcut);
@@ -162,6 +187,9 @@ void TFormMain::BuildWidgets() {
         FToolBar->addAction(action);
     FToolBar->addSeparator();
     FToolBar->addAction(help);
+    for (QAction* action : FActions) {
+        if (action->statusTip().isEmpty()) FToolBar->widgetForAction(action)->installEventFilter(this);
+    }
 
     statusBar()->setObjectName("StatusBar1");
     FProgress = new QProgressBar(statusBar());
@@ -175,6 +203,12 @@ void TFormMain::BuildWidgets() {
     FCancelButton->setToolTip(QStringLiteral("変換を中止します。変換先CSVファイルは変わりません。"));
     FCancelButton->hide();
     connect(FCancelButton, &QPushButton::clicked, this, &TFormMain::CancelConversion);
+    // Esc stops what "中止" stops, wherever the focus is.
+    auto* escape = new QShortcut(QKeySequence(Qt::Key_Escape), this);
+    escape->setObjectName("ShortcutCancel");
+    connect(escape, &QShortcut::activated, this, [this] {
+        if (FCancellable) CancelConversion();
+    });
     statusBar()->addPermanentWidget(FProgress);
     statusBar()->addPermanentWidget(FCancelButton);
 
@@ -188,11 +222,13 @@ void TFormMain::BuildWidgets() {
     auto* panelLayout = new QVBoxLayout(FPanelMain);
 
     const TFileDialogSetup csvDialog{
-        {}, {QStringLiteral("CSVファイル(*.csv *.CSV)")}, QStringLiteral("csv"), {}, {}};
+        {}, {{QStringLiteral("CSVファイル"), AnyCaseExtension("csv"), {}}}, QStringLiteral("csv"), {}, {}};
     TFileDialogSetup sourceDialog = csvDialog;
     sourceDialog.Title = QStringLiteral("変換元CSVファイル");
+    // A target need not exist yet: it is created, or replaced without asking.
     TFileDialogSetup targetDialog = csvDialog;
     targetDialog.Title = QStringLiteral("変換先CSVファイル");
+    targetDialog.MustExist = false;
 
     FEditSourceFile = new TFileNameEdit(FDialogs, sourceDialog, FPanelMain);
     FEditSourceFile->setObjectName("EditSourceFile");
@@ -219,7 +255,10 @@ void TFormMain::BuildWidgets() {
     for (const auto& row : rows) {
         auto* label = new QLabel(row.caption, FPanelMain);
         label->setObjectName(row.name);
-        label->setBuddy(row.buddy);
+        // The path boxes' line edits take the focus, not their frames.
+        auto* edit = qobject_cast<TFileNameEdit*>(row.buddy);
+        label->setBuddy(edit != nullptr ? edit->LineEdit() : row.buddy);
+        label->installEventFilter(this);
         row.buddy->setToolTip(row.hint);
         row.buddy->setStatusTip(row.hint);
         panelLayout->addWidget(label);
@@ -238,6 +277,7 @@ void TFormMain::BuildWidgets() {
     FCheckListBoxCsvCol->setUniformItemSizes(true);
     groupLayout->addWidget(FCheckListBoxCsvCol);
     FCheckView->SetColumnList(FCheckListBoxCsvCol);
+    FCheckView->SetBusyTest([this] { return IsBusy(); });
 
     FSplitter->addWidget(FPanelMain);
     FSplitter->addWidget(FGroupBox);
@@ -245,10 +285,14 @@ void TFormMain::BuildWidgets() {
     FSplitter->setStretchFactor(1, 0);
     FSplitter->setSizes({width() - kGroupBoxWidth, kGroupBoxWidth});
 
-    // Keyboard order: the column list, the panel's boxes, then the tool bar.
-    setTabOrder(FCheckListBoxCsvCol, FEditSourceFile->LineEdit());
-    setTabOrder(FEditSourceFile->LineEdit(), FEditTargetFile->LineEdit());
-    setTabOrder(FEditTargetFile->LineEdit(), FComboBoxEncoding);
+    // Keyboard order: the column list, then the panel's boxes with their
+    // browse buttons. The tool bar's buttons take no focus.
+    const QList<QWidget*> order = {
+        FCheckListBoxCsvCol,         FEditSourceFile->LineEdit(),     FEditSourceFile->BrowseButton(),
+        FEditTargetFile->LineEdit(), FEditTargetFile->BrowseButton(), FComboBoxEncoding};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+    setTabOrder(FComboBoxEncoding, FCheckListBoxCsvCol);
 
     // Line edits claim Ctrl+A and Ctrl+X for themselves; the window's actions
     // take them back.
@@ -302,19 +346,48 @@ void TFormMain::ShowModel() {
     FCheckView->Refresh();
 }
 
+void TFormMain::PrepareForMessage() {
+    FProgress->hide();
+    FCancelButton->hide();
+    ShowModel();
+}
+
 void TFormMain::SetBusy(bool busy) {
     FBusyDepth += busy ? 1 : -1;
     if (FBusyDepth != (busy ? 1 : 0)) return;
+    // Disabling the boxes takes the focus away; it comes back when the
+    // operation ends, so that the keyboard goes on where it was.
+    if (busy) FFocusBeforeBusy = QApplication::focusWidget();
     for (QAction* action : FActions)
         action->setEnabled(!busy);
     FPanelMain->setEnabled(!busy);
     FGroupBox->setEnabled(!busy);
     if (busy) {
+        // Keys (Esc) still reach the window while its boxes are disabled.
+        if (FFocusBeforeBusy != nullptr && isAncestorOf(FFocusBeforeBusy) && !FFocusBeforeBusy->isEnabled())
+            setFocus(Qt::OtherFocusReason);
+    } else if (FFocusBeforeBusy != nullptr && FFocusBeforeBusy->isEnabled()) {
+        FFocusBeforeBusy->setFocus(Qt::OtherFocusReason);
+    }
+    if (busy) {
         FCancelRequested = false;
     } else {
         FProgress->hide();
         FCancelButton->hide();
+        if (FCloseWhenIdle) QTimer::singleShot(0, this, &QWidget::close);
     }
+}
+
+void TFormMain::closeEvent(QCloseEvent* event) {
+    if (FBusyDepth == 0) {
+        QMainWindow::closeEvent(event);
+        return;
+    }
+    // Closing the window (or the desktop session ending) during a run
+    // cancels it; the target stays as it was and the window closes after.
+    FCloseWhenIdle = true;
+    FCancelRequested = true;
+    event->ignore();
 }
 
 void TFormMain::ReportProgress(std::uint64_t done, std::uint64_t total) {
@@ -328,11 +401,17 @@ void TFormMain::ReportProgress(std::uint64_t done, std::uint64_t total) {
 
 TFileDialogSetup TFormMain::SettingsDialogSetup() const {
     return {{},
-            {QStringLiteral("設定ファイル(*.QMK *.qmk)"), QStringLiteral("設定ファイル(*.INI *.ini)"),
-             QStringLiteral("すべてのファイル(*)")},
+            {{QStringLiteral("設定ファイル(*.QMK)"), AnyCaseExtension("QMK"), {}},
+             {QStringLiteral("設定ファイル(*.INI)"), AnyCaseExtension("INI"), {}},
+             {QStringLiteral("すべてのファイル(*.*)"), QStringLiteral("*"), {}}},
             QStringLiteral("QMK"),
             ToQString(FModel.SettingsDialogFolder()),
             ToQString(FModel.SettingsDialogFileName())};
+}
+
+void TFormMain::SetProgramArguments(TArguments arguments) {
+    FFileToOpen = TakeOpenArgument(arguments).value_or(std::u16string());
+    FArguments = std::move(arguments);
 }
 
 void TFormMain::FirstIdle() {
@@ -346,7 +425,15 @@ void TFormMain::FirstIdle() {
     TFirstIdleResult result;
     try {
         const TFlagGuard cancellable(FCancellable);
+        if (!FFileToOpen.empty()) FModel.OpenFile(FFileToOpen);
         result = FModel.FirstIdle(FArguments);
+    } catch (const EAbort&) {
+        // "中止" or Esc while a column list was read: the rest of the command
+        // line is not applied and nothing is converted; no message.
+        FCheckView->SetPaused(false);
+        ShowModel();
+        statusBar()->showMessage(QStringLiteral("読み込みを中止しました。"), 5000);
+        return;
     } catch (...) {
         FCheckView->SetPaused(false);
         ShowModel();
@@ -394,16 +481,21 @@ void TFormMain::ActionSaveToCsvExecute() {
 }
 
 void TFormMain::ActionSaveToBatExecute() {
-    TFileDialogSetup setup{{},
-                           {QStringLiteral("バッチファイル(*.BAT *.bat)"),
-                            QStringLiteral("シェルスクリプト(*.sh)"), QStringLiteral("すべてのファイル(*)")},
-                           QStringLiteral("BAT"),
-                           {},
-                           FLastBatchFile};
+    TFileDialogSetup setup{
+        {},
+        {{QStringLiteral("バッチファイル(*.BAT)"), AnyCaseExtension("BAT"), {}},
+         {QStringLiteral("シェルスクリプト(*.sh)"), AnyCaseExtension("sh"), QStringLiteral("sh")},
+         {QStringLiteral("すべてのファイル(*.*)"), QStringLiteral("*"), {}}},
+        QStringLiteral("BAT"),
+        {},
+        FLastBatchFile};
     const std::optional<QString> file = FDialogs.SaveFile(this, setup);
     if (!file) return;
     FLastBatchFile = *file;
-    FModel.SaveToBat(FromQString(*file), FromQString(QCoreApplication::applicationFilePath()));
+    // The path the program is installed at, also after it was replaced while it runs.
+    const std::u16string program = ApplicationExeName();
+    FModel.SaveToBat(FromQString(*file),
+                     program.empty() ? FromQString(QCoreApplication::applicationFilePath()) : program);
 }
 
 void TFormMain::ActionCsvColCheckAllExecute() {
@@ -417,7 +509,7 @@ void TFormMain::ActionCsvColUncheckExecute() {
 }
 
 void TFormMain::ActionHelpExecute() {
-    ShowHelp();
+    if (!ShowHelp(FHelpOpener)) FUi->ShowWarning(FromQString(HelpUnavailableMessage()));
 }
 
 void TFormMain::EditSourceFileAfterDialog(const QString& fileName, bool) {
@@ -445,7 +537,34 @@ void TFormMain::dropEvent(QDropEvent* event) {
     ShowModel();
 }
 
+void TFormMain::showEvent(QShowEvent* event) {
+    if (!FPlaced) {
+        FPlaced = true;
+        const QRect screenArea = screen()->availableGeometry();
+        move(screenArea.center() - QPoint(width() / 2, height() / 2));
+    }
+    QMainWindow::showEvent(event);
+}
+
 bool TFormMain::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Shortcut) {
+        // A label's accelerator selects its path box's text, also when the
+        // box has the focus already (Qt selects only on a focus change).
+        const auto* label = qobject_cast<QLabel*>(watched);
+        auto* edit = label != nullptr ? qobject_cast<QLineEdit*>(label->buddy()) : nullptr;
+        if (edit != nullptr) {
+            edit->setFocus(Qt::ShortcutFocusReason);
+            edit->selectAll();
+            return true;
+        }
+    }
+    if (event->type() == QEvent::ToolTip && qobject_cast<QToolButton*>(watched) != nullptr) {
+        // Only the buttons of actions without a hint are watched. Accepted,
+        // so that the tool bar does not show one for them instead.
+        QToolTip::hideText();
+        event->accept();
+        return true;
+    }
     if (event->type() == QEvent::ShortcutOverride) {
         const auto* key = static_cast<QKeyEvent*>(event);
         const QKeySequence pressed(key->keyCombination());

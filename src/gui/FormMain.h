@@ -1,9 +1,11 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 #include <memory>
 
 #include "gui/Dialogs.h"
+#include "gui/Help.h"
 #include "model/FormMainModel.h"
 
 class QAction;
@@ -12,6 +14,7 @@ class QGroupBox;
 class QLabel;
 class QListWidget;
 class QListWidgetItem;
+class QCloseEvent;
 class QProgressBar;
 class QPushButton;
 class QSplitter;
@@ -40,6 +43,14 @@ class TFormMain : public QMainWindow {
     // arguments without its name).
     void SetArguments(TArguments arguments) { FArguments = std::move(arguments); }
 
+    // The program's arguments without its name: a file the desktop asked
+    // it to open ("--open FILE", see TakeOpenArgument), which the first idle
+    // moment opens before it applies the rest as the command line.
+    void SetProgramArguments(TArguments arguments);
+
+    // How "ヘルプ" opens the help; the desktop's handler unless a test says.
+    void SetHelpOpener(THelpOpener opener) { FHelpOpener = std::move(opener); }
+
     // Applies the command line once: settings file, switches, and with
     // "/auto" the conversion, closing the window when it succeeds.
     void FirstIdle();
@@ -67,9 +78,11 @@ class TFormMain : public QMainWindow {
     void EditSourceFileAfterDialog(const QString& fileName, bool confirmed);
 
   protected:
+    void closeEvent(QCloseEvent* event) override;
     void contextMenuEvent(QContextMenuEvent* event) override;
     void dragEnterEvent(QDragEnterEvent* event) override;
     void dropEvent(QDropEvent* event) override;
+    void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
 
   private:
@@ -80,6 +93,9 @@ class TFormMain : public QMainWindow {
                        const QKeySequence& shortcut, int image, void (TFormMain::*handler)());
     void BuildWidgets();
     void ShowModel();
+    // Before a message box: the window shows what the operation has done so
+    // far, without its progress.
+    void PrepareForMessage();
     void SetBusy(bool busy);
     void ReportProgress(std::uint64_t done, std::uint64_t total);
     TFileDialogSetup SettingsDialogSetup() const;
@@ -88,13 +104,17 @@ class TFormMain : public QMainWindow {
     IDialogs& FDialogs;
     TFormMainModel FModel;
     TArguments FArguments;
+    std::u16string FFileToOpen;
+    THelpOpener FHelpOpener;
     QString FLastBatchFile;  // the batch dialog offers the name chosen last
     bool FFirstIdleDone = false;
+    bool FPlaced = false;
     bool FAutoRunFailed = false;
     bool FShowingModel = false;
     int FBusyDepth = 0;
     bool FCancellable = false;
     bool FCancelRequested = false;
+    bool FCloseWhenIdle = false;  // closed during a run: cancelled, closes after it
 
     QToolBar* FToolBar = nullptr;
     QList<QAction*> FActions;
@@ -102,6 +122,7 @@ class TFormMain : public QMainWindow {
     QListWidget* FCheckListBoxCsvCol = nullptr;
     QSplitter* FSplitter = nullptr;
     QWidget* FPanelMain = nullptr;
+    QPointer<QWidget> FFocusBeforeBusy;
     TFileNameEdit* FEditSourceFile = nullptr;
     TFileNameEdit* FEditTargetFile = nullptr;
     QComboBox* FComboBoxEncoding = nullptr;

@@ -14,10 +14,17 @@ QString HelpFileName() {
     return ToQString(ChangeFileExt(FromQString(QCoreApplication::applicationFilePath()), u".CHM"));
 }
 
+namespace {
+
+QString InstalledManualFileName() {
+    return QDir::cleanPath(QCoreApplication::applicationDirPath() +
+                           "/../share/doc/quillmark/manual/index.html");
+}
+
+}  // namespace
+
 QString ManualFileName() {
-    const QString installed =
-        QCoreApplication::applicationDirPath() + "/../share/doc/quillmark/manual/index.html";
-    for (const QString& candidate : {installed, QStringLiteral(QUILLMARK_SOURCE_MANUAL)}) {
+    for (const QString& candidate : {InstalledManualFileName(), QStringLiteral(QUILLMARK_SOURCE_MANUAL)}) {
         if (QFileInfo(candidate).isFile()) return QDir::cleanPath(QFileInfo(candidate).absoluteFilePath());
     }
     return {};
@@ -28,11 +35,17 @@ QUrl ManualUrl() {
     return manual.isEmpty() ? QUrl() : QUrl::fromLocalFile(manual);
 }
 
-bool ShowHelp() {
+bool ShowHelp(const THelpOpener& open) {
     const QString help = HelpFileName();
-    if (QFileInfo(help).isFile()) return QDesktopServices::openUrl(QUrl::fromLocalFile(help));
+    if (QFileInfo(help).isFile()) return open(QUrl::fromLocalFile(help));
     const QUrl manual = ManualUrl();
-    return manual.isValid() && QDesktopServices::openUrl(manual);
+    return manual.isValid() && open(manual);
+}
+
+QString HelpUnavailableMessage() {
+    const QString manual = ManualFileName();
+    return QStringLiteral("ヘルプを表示できません。マニュアルは次の場所にあります。\n") +
+           QDir::toNativeSeparators(manual.isEmpty() ? InstalledManualFileName() : manual);
 }
 
 }  // namespace quillmark

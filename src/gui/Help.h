@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QUrl>
+#include <functional>
 
 namespace quillmark {
 
@@ -16,8 +17,15 @@ QString ManualFileName();
 // What the about box links to: the manual.
 QUrl ManualUrl();
 
+// Opens a file with the program the desktop has for it; false when none could.
+using THelpOpener = std::function<bool(const QUrl&)>;
+
 // Opens the ".CHM" help file through the desktop when it exists, otherwise
 // the manual. False when there is nothing to open or the desktop refused.
-bool ShowHelp();
+bool ShowHelp(const THelpOpener& open);
+
+// The warning shown when no program could show the help: it names where the
+// manual is (or would be, installed), so that the user can open it himself.
+QString HelpUnavailableMessage();
 
 }  // namespace quillmark

@@ -153,6 +153,9 @@ TPreviewPanel::TPreviewPanel(QWidget* parent) : QWidget(parent) {
     FTable->setEditTriggers(QAbstractItemView::NoEditTriggers);
     FTable->setWordWrap(false);
     FTable->setTabKeyNavigation(false);
+    // Tab goes round the settings alone; the preview is there to be seen.
+    FTable->setFocusPolicy(Qt::ClickFocus);
+    FToggle->setFocusPolicy(Qt::ClickFocus);
     FTable->verticalHeader()->setDefaultSectionSize(FTable->fontMetrics().height() + 6);
     FTable->horizontalHeader()->setDefaultSectionSize(96);
     // The window keeps its size: the table takes what height is left over.

@@ -30,7 +30,7 @@ TEST(AppInfoTest, ReadsTheEmbeddedVersionData) {
     EXPECT_EQ(info.GetInfo(aiProductVersion), u"1.0.0.0");
     EXPECT_EQ(info.GetInfo(aiProductName), u"Quillmark");
     EXPECT_EQ(info.GetInfo(aiComments), u"Quillmark");
-    EXPECT_EQ(info.GetInfo(aiLegalCopyright), u"Quillmark Project");
+    EXPECT_EQ(info.GetInfo(aiLegalCopyright), u"The Quillmark authors");
     EXPECT_EQ(info.GetInfo(aiInternalName), u"");
     EXPECT_EQ(info.GetInfo(11), u"");
     EXPECT_EQ(VerQueryValue(*EmbeddedVersionResource(), u"\\StringFileInfo\\041103A4\\FileVersion"),
@@ -56,7 +56,7 @@ TEST(FormAboutBoxTest, ShowsNameVersionAndCopyright) {
     EXPECT_EQ(box.windowTitle(), "バージョン情報");
     EXPECT_EQ(box.findChild<QLabel*>("ProductName")->text(), "Quillmark");
     EXPECT_EQ(box.findChild<QLabel*>("Version")->text(), "0.1.2.0");
-    EXPECT_EQ(box.findChild<QLabel*>("Copyright")->text(), "Copyright Quillmark Project");
+    EXPECT_EQ(box.findChild<QLabel*>("Copyright")->text(), "Copyright The Quillmark authors");
     EXPECT_EQ(box.findChild<QPushButton*>("OKButton")->text(), "OK");
     EXPECT_TRUE(box.findChild<QPushButton*>("OKButton")->isDefault());
     EXPECT_EQ(box.size(), QSize(298, 213));
@@ -102,7 +102,7 @@ TEST(FormAboutBoxTest, SystemCommand128OpensItAndOkClosesIt) {
 TEST(HelpTest, WithoutAHelpFileTheManualOpens) {
     TUrlRecorder recorder;
     QDesktopServices::setUrlHandler("file", &recorder, "Open");
-    const bool opened = ShowHelp();
+    const bool opened = ShowHelp(&QDesktopServices::openUrl);
     QDesktopServices::unsetUrlHandler("file");
     EXPECT_FALSE(QFileInfo(HelpFileName()).exists());
     EXPECT_TRUE(HelpFileName().endsWith(".CHM"));

@@ -114,8 +114,8 @@ TEST_F(FormMainTest, StartsEmptyWithAnsiAndLabelsFocusTheirBoxes) {
     EXPECT_EQ(Combo()->count(), 2);
     EXPECT_EQ(List()->count(), 0);
     EXPECT_EQ(form.findChild<QLabel*>("LabelSourceFile")->text(), "変換元CSVファイルの保存場所(&S)");
-    EXPECT_EQ(form.findChild<QLabel*>("LabelSourceFile")->buddy(), Edit("EditSourceFile"));
-    EXPECT_EQ(form.findChild<QLabel*>("LabelTargetFile")->buddy(), Edit("EditTargetFile"));
+    EXPECT_EQ(form.findChild<QLabel*>("LabelSourceFile")->buddy(), Edit("EditSourceFile")->LineEdit());
+    EXPECT_EQ(form.findChild<QLabel*>("LabelTargetFile")->buddy(), Edit("EditTargetFile")->LineEdit());
     EXPECT_EQ(form.findChild<QLabel*>("LabelEncoding")->buddy(), Combo());
 }
 
@@ -285,6 +285,31 @@ TEST_F(FormMainTest, CancelledConversionLeavesTheTarget) {
     EXPECT_EQ(ReadBytes(folder / "out.csv"), "precious");
     EXPECT_EQ(folder.Listing(), "in.csv out.csv");
     EXPECT_FALSE(form.IsBusy());
+}
+
+// Closing the window during a run cancels it; the window closes once the
+// run has stopped, and the target stays as it was.
+TEST_F(FormMainTest, ClosingTheWindowDuringAConversionCancelsItFirst) {
+    ShowActive();
+    dialogs.Answers.push_back(Q(folder / "in.csv"));
+    Edit("EditSourceFile")->Browse();
+    Edit("EditTargetFile")->LineEdit()->setText(Q(folder / "out.csv"));
+    WriteBytes(folder / "out.csv", "precious");
+    bool visibleWhileRunning = false;
+    QMetaObject::invokeMethod(
+        &form,
+        [&] {
+            form.close();
+            visibleWhileRunning = form.isVisible();
+        },
+        Qt::QueuedConnection);
+    Action("ActionSaveToCsv")->trigger();
+    EXPECT_TRUE(visibleWhileRunning);
+    EXPECT_THAT(ui.Shown, IsEmpty());
+    EXPECT_EQ(ReadBytes(folder / "out.csv"), "precious");
+    EXPECT_EQ(folder.Listing(), "in.csv out.csv");
+    QTest::qWait(50);
+    EXPECT_FALSE(form.isVisible());
 }
 
 TEST(CursorHourGlassTest, NestedCursorsUnwindInOrder) {

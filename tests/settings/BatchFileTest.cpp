@@ -42,6 +42,10 @@ INSTANTIATE_TEST_SUITE_P(
         CommandCase{"NoEncodingSelected",
                     {u"a.csv", u"", -1, {3}, u""},
                     u"\"C:\\Tools\\quillmark.exe\" \"/source:a.csv\" /encoding:-1 \"/quote:3\" /auto"},
+        CommandCase{"PercentSignsDoubled",
+                    {u"C:\\reports\\Q1 50%.csv", u"%USERNAME%_out.csv", 0, {}, u""},
+                    u"\"C:\\Tools\\quillmark.exe\" \"/source:C:\\reports\\Q1 50%%.csv\" "
+                    u"\"/target:%%USERNAME%%_out.csv\" /encoding:0 \"/quote:\" /auto"},
         CommandCase{
             "QuotesDoubledTrailingSpaceKept",
             {u"say \"hi\".csv ", u"", 0, {}, u""},

@@ -17,6 +17,14 @@ std::u16string FromNativePath(const std::filesystem::path& path);
 // symbolic links. An empty path gives false.
 bool FileExists(std::u16string_view path);
 
+// True when `path` is longer than the system takes (PATH_MAX bytes on
+// POSIX): such a path is refused before any work is done for it.
+bool IsPathTooLong(std::u16string_view path);
+
+// The process's file-creation mask (umask on POSIX, 0 on Windows), read
+// without changing it.
+unsigned CurrentUmask();
+
 // The absolute form of `path`, made against the current folder, with "." and
 // ".." resolved by text. An empty path gives the current folder.
 std::u16string ExpandFileName(std::u16string_view path);
@@ -50,11 +58,18 @@ class IByteSink {
 // Writes a file so that a failure never harms what was there before: the
 // bytes go to a new temporary file beside the target, every write, the
 // flush and the close are checked, and only Commit() puts the file in place,
-// in one atomic rename. Without Commit() (an error, an exception, a cancel)
-// the temporary file is removed and the target stays exactly as it was.
-// A file that replaces another is synced to disk before the rename; a new
-// file is left to the system's own writeback.
-// A target that is a device or a pipe (/dev/stdout) is written directly.
+// in one atomic rename. Without Commit() (an error, an exception, a cancel,
+// an interrupt) the temporary file is removed and the target stays exactly
+// as it was. The temporary file is private to its owner from the start and
+// takes the old file's owner, group, mode (set-user-ID and set-group-ID
+// bits dropped), access control list and extended attributes before its
+// first byte; on Linux it has no name until the commit. A file that replaces
+// another is synced to disk before the rename; a new file is left to the
+// system's own writeback.
+// Symbolic links are followed to the file they name, which a dangling link
+// gets created. A target that cannot be replaced is written in place: one of
+// the process's own descriptors (/dev/stdout, /dev/fd/N, a link to one) at
+// its position and in its mode, a pipe, a FIFO or a device (see IsDirect).
 class TSafeFileWriter final : public IByteSink {
   public:
     // Throws EFCreateError "ファイル "%s" を作成できません。%s" (full path,
@@ -73,6 +88,11 @@ class TSafeFileWriter final : public IByteSink {
     // replaces, or 0666 less the umask for a new file).
     void SetPermissions(std::filesystem::perms permissions);
 
+    // True when the target is written in place (a descriptor, pipe, FIFO or
+    // device): written bytes cannot be taken back, so a caller that might
+    // start over must settle everything before its first Write.
+    bool IsDirect() const noexcept { return FDirect; }
+
   private:
     void Flush();
     void WriteAll(const char* data, std::size_t size);
@@ -87,6 +107,8 @@ class TSafeFileWriter final : public IByteSink {
     std::uint64_t FWritten = 0;      // bytes in the file so far
     std::uint64_t FWrittenBack = 0;  // of those, bytes handed to the disk early
     bool FReplacing = false;         // a file stood at the target to begin with
+    bool FDirect = false;            // written in place, see IsDirect
+    bool FUnnamed = false;           // the temporary file has no name yet (O_TMPFILE)
     bool FHasPermissions = false;
     std::filesystem::perms FPermissions{};
 };

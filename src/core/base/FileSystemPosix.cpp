@@ -1,10 +1,14 @@
 // POSIX side of the file seam: file streams, existence tests, error texts and
 // the safe writer.
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 #include <random>
@@ -12,9 +16,15 @@
 #include "base/Exception.h"
 #include "base/FileSystem.h"
 #include "base/Format.h"
+#include "base/Interrupt.h"
 #include "base/Messages.h"
 #include "base/Stream.h"
 #include "base/Utf.h"
+
+#if defined(__linux__)
+#include <acl/libacl.h>
+#include <attr/libattr.h>
+#endif
 
 namespace quillmark {
 namespace {
@@ -72,6 +82,32 @@ bool FileExists(std::u16string_view path) {
     return ::stat(ToNativePath(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+// Read from the system where it tells it: umask() itself can only be read
+// by setting it, which another thread creating a file might notice.
+unsigned CurrentUmask() {
+#if defined(__linux__)
+    if (std::FILE* status = std::fopen("/proc/self/status", "re")) {
+        char line[256];
+        unsigned mask = 0;
+        bool found = false;
+        while (!found && std::fgets(line, sizeof line, status))
+            found = std::sscanf(line, "Umask: %o", &mask) == 1;
+        std::fclose(status);
+        if (found) return mask;
+    }
+#endif
+    const mode_t mask = ::umask(022);
+    ::umask(mask);
+    return mask;
+}
+
+bool IsPathTooLong(std::u16string_view path) {
+    // A code unit takes at least one byte; only a path near the limit is
+    // worth converting to count them.
+    if (path.size() >= PATH_MAX) return true;
+    return path.size() * 3 >= PATH_MAX && UnicodeToNative(path).size() >= PATH_MAX;
+}
+
 std::u16string ExpandFileName(std::u16string_view path) {
     std::error_code error;
     std::filesystem::path absolute = std::filesystem::absolute(ToNativePath(path), error);
@@ -81,8 +117,17 @@ std::u16string ExpandFileName(std::u16string_view path) {
 
 std::u16string ApplicationExeName() {
     std::error_code error;
-    const std::filesystem::path path = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::u16string() : FromNativePath(path);
+    std::string path = std::filesystem::read_symlink("/proc/self/exe", error).native();
+    if (error) return {};
+    // A program replaced while it runs (a package upgrade) is shown as
+    // "PATH (deleted)": the new one is installed at PATH.
+    constexpr std::string_view kDeleted = " (deleted)";
+    struct stat info;
+    if (path.ends_with(kDeleted) && ::stat(path.c_str(), &info) != 0) {
+        path.resize(path.size() - kDeleted.size());
+        if (::stat(path.c_str(), &info) != 0) return {};
+    }
+    return NativeToUnicode(path);
 }
 
 std::u16string SystemErrorText(int error) {
@@ -99,16 +144,34 @@ int LastSystemError() {
 // ---------------------------------------------------------------- TFileStream
 
 TFileStream::TFileStream(const std::u16string& path) : FPath(path), FHandle(-1) {
-    const int fd = OpenNoInterrupt(ToNativePath(path).c_str(), O_RDONLY);
-    int error = errno;
+    const std::string native = UnicodeToNative(path);
+    // A path longer than the system takes is refused before any work; a
+    // FIFO is opened without waiting for a writer, and refused like any
+    // file that is not a regular one (devices, sockets): its bytes cannot
+    // be read twice, nor do they end.
+    int error = ENAMETOOLONG;
+    int fd = -1;
+    if (native.size() < PATH_MAX) {
+        fd = OpenNoInterrupt(native.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+        error = errno;
+    }
     if (fd >= 0) {
         struct stat info;
         if (::fstat(fd, &info) != 0) {
             error = errno;
         } else if (S_ISDIR(info.st_mode)) {
             error = EISDIR;
+        } else if (!S_ISREG(info.st_mode)) {
+            error = EINVAL;
         } else {
             FHandle = fd;
+            if (info.st_size != 0) return;
+            try {
+                ReadSizelessFile();
+            } catch (...) {
+                ::close(fd);
+                throw;
+            }
             return;
         }
         ::close(fd);
@@ -120,7 +183,29 @@ TFileStream::~TFileStream() {
     ::close(static_cast<int>(FHandle));
 }
 
+void TFileStream::ReadSizelessFile() {
+    // Files of the kernel (/proc, /sys) report no size; their content is
+    // made when read, and small.
+    constexpr std::size_t kLimit = std::size_t{64} << 20;
+    char buffer[65536];
+    for (;;) {
+        const ssize_t got = ::read(static_cast<int>(FHandle), buffer, sizeof buffer);
+        if (got < 0) {
+            if (errno == EINTR) continue;
+            throw EReadError(
+                Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(errno)}));
+        }
+        if (got == 0) break;
+        FContent.append(buffer, static_cast<std::size_t>(got));
+        if (FContent.size() > kLimit)
+            throw EReadError(
+                Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(EFBIG)}));
+    }
+    FInMemory = true;
+}
+
 std::uint64_t TFileStream::Size() {
+    if (FInMemory) return FContent.size();
     struct stat info;
     if (::fstat(static_cast<int>(FHandle), &info) != 0) {
         throw EReadError(Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(errno)}));
@@ -129,11 +214,16 @@ std::uint64_t TFileStream::Size() {
 }
 
 std::uint64_t TFileStream::Position() {
+    if (FInMemory) return FContentPosition;
     const off_t position = ::lseek(static_cast<int>(FHandle), 0, SEEK_CUR);
     return position < 0 ? 0 : static_cast<std::uint64_t>(position);
 }
 
 void TFileStream::Seek(std::uint64_t position) {
+    if (FInMemory) {
+        FContentPosition = std::min<std::uint64_t>(position, FContent.size());
+        return;
+    }
     if (::lseek(static_cast<int>(FHandle), static_cast<off_t>(position), SEEK_SET) < 0) {
         throw EReadError(Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(errno)}));
     }
@@ -165,52 +255,201 @@ std::size_t ReadFully(int fd, const std::u16string& path, void* buffer, std::siz
 }  // namespace
 
 std::size_t TFileStream::Read(void* buffer, std::size_t count) {
+    if (FInMemory) {
+        const std::size_t done = ReadAt(FContentPosition, buffer, count);
+        FContentPosition += done;
+        return done;
+    }
     return ReadFully(static_cast<int>(FHandle), FPath, buffer, count, std::nullopt);
 }
 
 std::size_t TFileStream::ReadAt(std::uint64_t position, void* buffer, std::size_t count) {
+    if (FInMemory) {
+        if (position >= FContent.size()) return 0;
+        const std::size_t done =
+            std::min<std::size_t>(count, FContent.size() - static_cast<std::size_t>(position));
+        std::memcpy(buffer, FContent.data() + position, done);
+        return done;
+    }
     return ReadFully(static_cast<int>(FHandle), FPath, buffer, count, position);
 }
 
 // ------------------------------------------------------------ TSafeFileWriter
 
+namespace {
+
+// Where a target path leads once its symbolic links are followed.
+struct TResolvedTarget {
+    int Descriptor = -1;         // one of the process's own descriptors, or -1
+    std::filesystem::path Path;  // else the file, whose folder exists
+};
+
+// The number N of a process descriptor path "/proc/<this process>/fd/N"
+// (or of one of its threads), given its folder with links resolved.
+int OwnDescriptorNumber(const std::string& folder, const std::string& name) {
+    if (name.empty() || name.size() > 9 || name.find_first_not_of("0123456789") != std::string::npos)
+        return -1;
+    const std::string process = "/proc/" + std::to_string(::getpid());
+    const bool own =
+        folder == process + "/fd" || (folder.starts_with(process + "/task/") && folder.ends_with("/fd") &&
+                                      folder.find('/', process.size() + 6) == folder.size() - 3);
+    return own ? std::stoi(name) : -1;
+}
+
+// Follows `path` link by link, as opening it would, but stops at a link into
+// the process's own descriptor table (/dev/stdout leads to /proc/self/fd/1,
+// which the system would follow to the file behind the descriptor, losing
+// its position and append mode). Returns the error number, or 0.
+int ResolveTarget(std::filesystem::path path, TResolvedTarget& resolved) {
+    for (int hop = 0; hop <= 40; ++hop) {
+        const std::filesystem::path name = path.filename();
+        if (name.empty() || name == "." || name == "..") return EISDIR;
+        const std::filesystem::path parent = path.has_parent_path() ? path.parent_path() : ".";
+        char* real = ::realpath(parent.c_str(), nullptr);
+        if (real == nullptr) return errno;
+        const std::string folder = real;
+        std::free(real);
+        const int descriptor = OwnDescriptorNumber(folder, name.native());
+        if (descriptor >= 0) {
+            resolved.Descriptor = descriptor;
+            return 0;
+        }
+        const std::filesystem::path file = std::filesystem::path(folder) / name;
+        struct stat info;
+        if (::lstat(file.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) {
+            resolved.Path = file;
+            return 0;
+        }
+        std::string link(PATH_MAX, '\0');
+        const ssize_t length = ::readlink(file.c_str(), link.data(), link.size());
+        if (length < 0) return errno;
+        if (static_cast<std::size_t>(length) >= link.size()) return ENAMETOOLONG;
+        link.resize(static_cast<std::size_t>(length));
+        path = link.starts_with('/') ? std::filesystem::path(link) : std::filesystem::path(folder) / link;
+    }
+    return ELOOP;
+}
+
+// Gives the new file `fd` what the old one had: owner and group where this
+// process may set them, access control list, extended attributes, mode
+// bits; never the set-user-ID and set-group-ID bits. Failures to keep owner
+// or attributes are not errors (a user cannot give files away); a failure
+// to set the mode is.
+int TakeAttributes(int fd, const std::filesystem::path& oldPath, const struct stat& old) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) (void)::fchown(fd, static_cast<uid_t>(-1), old.st_gid);
+    const mode_t mode = old.st_mode & 07777 & ~static_cast<mode_t>(S_ISUID | S_ISGID);
+#if defined(__linux__)
+    const int oldFile = OpenNoInterrupt(oldPath.c_str(), O_RDONLY | O_NONBLOCK | O_NOCTTY);
+    if (oldFile >= 0) {
+        struct stat same;
+        if (::fstat(oldFile, &same) == 0 && same.st_dev == old.st_dev && same.st_ino == old.st_ino) {
+            // perm_copy_fd sets the mode bits with the list; a file system
+            // without lists gets the mode alone.
+            (void)::perm_copy_fd(oldPath.c_str(), oldFile, nullptr, fd, nullptr);
+            (void)::attr_copy_fd(oldPath.c_str(), oldFile, nullptr, fd, nullptr, nullptr);
+        }
+        ::close(oldFile);
+    }
+    struct stat now;
+    if (::fstat(fd, &now) != 0) return errno;
+    // With an access control list the group bits are its mask, which the
+    // copy has already set: a chmod with the same bits keeps it.
+    if ((now.st_mode & 07777) == mode) return 0;
+    if ((now.st_mode & 0777) == (mode & 0777) && !(now.st_mode & (S_ISUID | S_ISGID)))
+        return ::fchmod(fd, mode) == 0 ? 0 : errno;
+#else
+    (void)oldPath;
+#endif
+    return ::fchmod(fd, mode) == 0 ? 0 : errno;
+}
+
+// Gives the unnamed file `fd` the name `path`: through /proc, which needs no
+// privilege, or else by the descriptor itself. Returns the error number, or 0.
+int LinkUnnamed(int fd, const std::filesystem::path& path) {
+#if defined(O_TMPFILE)
+    const std::string self = "/proc/self/fd/" + std::to_string(fd);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+    const int error = errno;
+    if (error == EEXIST || error == ENOSPC || error == EDQUOT) return error;
+    return ::linkat(fd, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0 ? 0 : error;
+#else
+    (void)fd;
+    (void)path;
+    return ENOTSUP;
+#endif
+}
+
+}  // namespace
+
 TSafeFileWriter::TSafeFileWriter(std::u16string_view targetPath) : FTargetPath(targetPath) {
     if (targetPath.empty()) RaiseCreateError(targetPath, ENOENT);
     FTarget = ToNativePath(targetPath);
+    // A path longer than the system takes is refused before any work.
+    if (FTarget.native().size() >= PATH_MAX) RaiseCreateError(targetPath, ENAMETOOLONG);
 
-    // Replace what a symbolic link points to, not the link itself.
-    struct stat info;
-    if (::lstat(FTarget.c_str(), &info) == 0 && S_ISLNK(info.st_mode)) {
-        std::error_code error;
-        std::filesystem::path resolved = std::filesystem::weakly_canonical(FTarget, error);
-        if (!error) FTarget = resolved;
+    TResolvedTarget resolved;
+    if (const int error = ResolveTarget(FTarget, resolved)) RaiseCreateError(targetPath, error);
+    FBuffer.reserve(kWriteBufferSize);
+    if (resolved.Descriptor >= 0) {
+        // Written through the descriptor itself: at its position, in its
+        // mode (append included), never truncated or replaced.
+        const int flags = ::fcntl(resolved.Descriptor, F_GETFL);
+        if (flags < 0) RaiseCreateError(targetPath, EBADF);
+        if ((flags & O_ACCMODE) == O_RDONLY) RaiseCreateError(targetPath, EBADF);
+        FDescriptor = ::fcntl(resolved.Descriptor, F_DUPFD_CLOEXEC, 3);
+        if (FDescriptor < 0) RaiseCreateError(targetPath, errno);
+        FDirect = true;
+        return;
     }
+    FTarget = resolved.Path;
+
+    struct stat info;
     if (::stat(FTarget.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) RaiseCreateError(targetPath, EISDIR);
         // A file we may not write stays protected, as creating over it would fail.
         if (::faccessat(AT_FDCWD, FTarget.c_str(), W_OK, AT_EACCESS) != 0)
             RaiseCreateError(targetPath, errno);
         if (!S_ISREG(info.st_mode)) {
-            // A device or a pipe (/dev/stdout, a FIFO) cannot be replaced: write into it.
-            FDescriptor = OpenNoInterrupt(FTarget.c_str(), O_WRONLY | O_TRUNC);
-            if (FDescriptor < 0) RaiseCreateError(targetPath, errno);
-            FBuffer.reserve(kWriteBufferSize);
+            // A pipe, a FIFO or a device cannot be replaced: write into it.
+            // Without blocking, a FIFO nobody reads is an error, not a hang.
+            FDescriptor = OpenNoInterrupt(FTarget.c_str(), O_WRONLY | O_NONBLOCK | O_NOCTTY);
+            if (FDescriptor < 0) RaiseCreateError(targetPath, errno == ENXIO ? EPIPE : errno);
+            const int flags = ::fcntl(FDescriptor, F_GETFL);
+            if (flags >= 0) ::fcntl(FDescriptor, F_SETFL, flags & ~O_NONBLOCK);
+            FDirect = true;
             return;
         }
-        FHasPermissions = true;
-        FPermissions = static_cast<std::filesystem::perms>(info.st_mode & 07777);
         FReplacing = true;
     }
 
-    const std::filesystem::path folder = FTarget.has_parent_path() ? FTarget.parent_path() : ".";
+    const std::filesystem::path folder = FTarget.parent_path();
+#if defined(O_TMPFILE)
+    // A file without a name until the commit: nothing is left behind
+    // whatever ends the process.
+    FDescriptor = OpenNoInterrupt(folder.c_str(), O_TMPFILE | O_WRONLY, 0600);
+    FUnnamed = FDescriptor >= 0;
+#endif
     // Keep the temporary name within the 255 bytes a file name may have.
     const std::string name = FTarget.filename().string().substr(0, 200);
     for (int attempt = 0; FDescriptor < 0; ++attempt) {
         FTemporary = folder / ("." + name + "." + UnicodeToNative(RandomSuffix()) + ".tmp");
-        FDescriptor = OpenNoInterrupt(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0666);
-        if (FDescriptor < 0 && (errno != EEXIST || attempt > 100)) RaiseCreateError(targetPath, errno);
+        FDescriptor = OpenNoInterrupt(FTemporary.c_str(), O_WRONLY | O_CREAT | O_EXCL, 0600);
+        if (FDescriptor < 0) {
+            const int error = errno;
+            FTemporary.clear();
+            if (error != EEXIST || attempt > 100) RaiseCreateError(targetPath, error);
+        }
     }
-    FBuffer.reserve(kWriteBufferSize);
+    if (FUnnamed) FTemporary = folder / ("." + name + "." + UnicodeToNative(RandomSuffix()) + ".tmp");
+
+    // Owner, group, mode and attributes are in place before the first byte.
+    const int error =
+        FReplacing ? TakeAttributes(FDescriptor, FTarget, info)
+                   : (::fchmod(FDescriptor, static_cast<mode_t>(0666 & ~CurrentUmask())) == 0 ? 0 : errno);
+    if (error != 0) {
+        Discard();
+        RaiseCreateError(targetPath, error);
+    }
 }
 
 TSafeFileWriter::~TSafeFileWriter() {
@@ -220,6 +459,8 @@ TSafeFileWriter::~TSafeFileWriter() {
 void TSafeFileWriter::SetPermissions(std::filesystem::perms permissions) {
     FHasPermissions = true;
     FPermissions = permissions;
+    if (FDirect || FDescriptor < 0) return;
+    if (::fchmod(FDescriptor, static_cast<mode_t>(permissions) & 07777) != 0) RaiseWriteError(errno);
 }
 
 void TSafeFileWriter::Write(std::string_view bytes) {
@@ -241,7 +482,11 @@ void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
     while (left > 0) {
         const ssize_t written = ::write(FDescriptor, data, left);
         if (written < 0) {
-            if (errno == EINTR) continue;
+            // A write that waits on a pipe returns early for an interrupt.
+            if (errno == EINTR) {
+                CheckInterrupt();
+                continue;
+            }
             RaiseWriteError(errno);
         }
         if (written == 0) RaiseWriteError(ENOSPC);
@@ -262,27 +507,40 @@ void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
 void TSafeFileWriter::Commit() {
     if (FDescriptor < 0) RaiseWriteError(EBADF);
     Flush();
-    const bool renaming = !FTemporary.empty();
+    if (FDirect) {
+        const int descriptor = FDescriptor;
+        FDescriptor = -1;
+        if (::close(descriptor) != 0 && errno != EINTR) RaiseWriteError(errno);
+        return;
+    }
     // A file that takes the place of another is on disk first, so that a
     // crash leaves the one or the other. A new file has nothing to protect:
     // waiting for the disk would only make it slower (one that appeared in
     // the meantime is protected all the same).
     struct stat info;
-    const bool durable = renaming && (FReplacing || ::stat(FTarget.c_str(), &info) == 0);
-    if (renaming) {
-        if (FHasPermissions && ::fchmod(FDescriptor, static_cast<mode_t>(FPermissions)) != 0) {
-            RaiseWriteError(errno);
+    const bool durable = FReplacing || ::stat(FTarget.c_str(), &info) == 0;
+    if (durable && ::fsync(FDescriptor) != 0) RaiseWriteError(errno);
+    // The last moment an interrupt can still leave everything as it was.
+    CheckInterrupt();
+    if (FUnnamed) {
+        // A new file takes its name directly; one that replaces another is
+        // named beside it first and renamed over it.
+        if (!durable && LinkUnnamed(FDescriptor, FTarget) == 0) {
+            FTemporary.clear();
+        } else if (const int error = LinkUnnamed(FDescriptor, FTemporary)) {
+            FTemporary.clear();
+            RaiseWriteError(error);
         }
-        if (durable && ::fsync(FDescriptor) != 0) RaiseWriteError(errno);
+        FUnnamed = false;
     }
     const int descriptor = FDescriptor;
     FDescriptor = -1;
     if (::close(descriptor) != 0) RaiseWriteError(errno);
-    if (renaming) {
+    if (!FTemporary.empty()) {
         if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) RaiseWriteError(errno);
         FTemporary.clear();
-        if (durable) SyncFolder(FTarget);
     }
+    if (durable) SyncFolder(FTarget);
 }
 
 void TSafeFileWriter::Discard() noexcept {
@@ -290,10 +548,9 @@ void TSafeFileWriter::Discard() noexcept {
         ::close(FDescriptor);
         FDescriptor = -1;
     }
-    if (!FTemporary.empty()) {
-        ::unlink(FTemporary.c_str());
-        FTemporary.clear();
-    }
+    if (!FTemporary.empty() && !FUnnamed) ::unlink(FTemporary.c_str());
+    FTemporary.clear();
+    FUnnamed = false;
 }
 
 void TSafeFileWriter::RaiseWriteError(int error) {

@@ -21,6 +21,11 @@ inline constexpr std::u16string_view OpenErrorPattern = u"ファイル %s は開
 inline constexpr std::u16string_view WriteErrorPattern = u"ファイル \"%s\" に書き込めません。%s";
 inline constexpr std::u16string_view ReadErrorPattern = u"ファイル \"%s\" を読み込めません。%s";
 
+// A path that a batch file's code page cannot hold exactly, or that holds a
+// line break: the batch line would name another file.
+inline constexpr std::u16string_view BatchPathNotWritablePattern =
+    u"パス \"%s\" にはバッチファイルに書けない文字が含まれています。";
+
 // Label of a column entry: its letters, then its value in the first row.
 inline constexpr std::u16string_view ColumnLabelPattern = u"%s列（%s）";
 

@@ -61,8 +61,15 @@ class TFileStream final : public TStream {
     std::size_t ReadAt(std::uint64_t position, void* buffer, std::size_t count);
 
   private:
+    void ReadSizelessFile();
+
     std::u16string FPath;
     std::intptr_t FHandle;
+    // A file whose size reads as 0 while it has content (under /proc) is
+    // read whole at the start and served from here.
+    bool FInMemory = false;
+    std::string FContent;
+    std::uint64_t FContentPosition = 0;
 };
 
 // Bytes `from` to `to` of a file as a stream of their own, read with

@@ -1,8 +1,13 @@
 #include "csv/ConvertCsvFile.h"
 
+#include <cerrno>
+#include <memory>
+
 #include "base/BackgroundWriter.h"
 #include "base/Exception.h"
 #include "base/FileSystem.h"
+#include "base/Format.h"
+#include "base/Interrupt.h"
 #include "base/Messages.h"
 #include "csv/ByteCsvQuoter.h"
 #include "csv/CsvFileReader.h"
@@ -13,6 +18,9 @@
 namespace quillmark {
 
 namespace {
+
+// ENAMETOOLONG, which Windows' C library has too.
+constexpr int kErrorNameTooLong = ENAMETOOLONG;
 
 // Hands UTF-8 on in the system's ANSI code page.
 class TAnsiSink final : public IByteSink {
@@ -79,17 +87,15 @@ void WriteFromUtf16(const std::u16string& source, const TColumnSet& quoteColumns
     background.Finish();
 }
 
-// Writes the target in one pass over the source. With `growing`, the width
-// is learnt on the way and ECsvWidthGrew ends the pass when a row is wider
-// than rows already written; otherwise every row is filled up to `width`.
-// Without `bytes`, the source is split as UTF-16 whatever its code page.
+// Writes the target in one pass over the source into `file`. With
+// `growing`, the width is learnt on the way and ECsvWidthGrew ends the pass
+// when a row is wider than rows already written; otherwise every row is
+// filled up to `width`. Without `bytes`, the source is split as UTF-16
+// whatever its code page.
 void WriteTarget(const std::u16string& source, TCodePage sourceCodePage, bool bytes,
-                 const TColumnSet& quoteColumns, std::int32_t encoding, const std::u16string& target,
+                 const TColumnSet& quoteColumns, std::int32_t encoding, TSafeFileWriter& file,
                  const TProgressCallback& progress, std::size_t width, bool growing, unsigned pass,
                  unsigned passes) {
-    // The target goes to a temporary file, which replaces it only after the
-    // source has been read to its end and closed.
-    TSafeFileWriter file(target);
     try {
         if (!bytes || !WriteFromBytes(source, sourceCodePage, quoteColumns, encoding, file, progress, width,
                                       growing, pass, passes))
@@ -111,25 +117,54 @@ void WriteTarget(const std::u16string& source, TCodePage sourceCodePage, bool by
 // The conversion, in one pass when the width can be learnt on the way.
 void Convert(const std::u16string& source, TCodePage codePage, bool bytes, const TColumnSet& quoteColumns,
              std::int32_t encoding, const std::u16string& target, const TProgressCallback& progress) {
+    // The target goes to a temporary file, which replaces it only after the
+    // source has been read to its end and closed.
+    auto file = std::make_unique<TSafeFileWriter>(target);
+    if (file->IsDirect()) {
+        // What goes into a pipe or a descriptor cannot be taken back: the
+        // width is found first, and a source taken byte by byte is split as
+        // UTF-16 from the start, so that the one pass never starts over.
+        TCsvShape shape;
+        if (!ReadCsvShape(source, shape, progress, false, 0, 2)) throw Exception(messages::CsvReadFailed);
+        WriteTarget(source, codePage, bytes && codePage != CP_NONE, quoteColumns, encoding, *file, progress,
+                    shape.ColCount, false, 1, 2);
+        return;
+    }
     // Most files have rows of one width, or their widest row first: one pass
     // learns the width as it goes. Otherwise the widest row is found first
-    // and every row filled up to it.
+    // and every row filled up to it, in a new temporary file.
     try {
-        WriteTarget(source, codePage, bytes, quoteColumns, encoding, target, progress, 0, true, 0, 1);
+        WriteTarget(source, codePage, bytes, quoteColumns, encoding, *file, progress, 0, true, 0, 1);
         return;
     } catch (const ECsvWidthGrew&) {
     }
+    file.reset();
     TCsvShape shape;
     if (!ReadCsvShape(source, shape, progress, false, 0, 2)) throw Exception(messages::CsvReadFailed);
-    WriteTarget(source, codePage, bytes, quoteColumns, encoding, target, progress, shape.ColCount, false, 1,
+    file = std::make_unique<TSafeFileWriter>(target);
+    WriteTarget(source, codePage, bytes, quoteColumns, encoding, *file, progress, shape.ColCount, false, 1,
                 2);
 }
 
 }  // namespace
 
 void ConvertCsvFile(const std::u16string& source, const TColumnSet& quoteColumns, std::int32_t encoding,
-                    const std::u16string& target, const TProgressCallback& progress) {
+                    const std::u16string& target, const TProgressCallback& uiProgress) {
+    CheckInterrupt();
+    // Paths longer than the system takes are refused before any work (and
+    // named as given: there is nothing to resolve).
+    if (IsPathTooLong(source))
+        throw EFOpenError(Format(messages::OpenErrorPattern, {source, SystemErrorText(kErrorNameTooLong)}));
+    if (IsPathTooLong(target))
+        throw EFCreateError(
+            Format(messages::CreateErrorPattern, {target, SystemErrorText(kErrorNameTooLong)}));
     if (!FileExists(source)) throw EFileNotFoundException(messages::SourceNotFound);
+    // A request to stop from outside (Ctrl+C, SIGTERM) ends the run between
+    // two pieces, as a cancel from the window does.
+    const TProgressCallback progress = [&uiProgress](std::uint64_t done, std::uint64_t total) {
+        CheckInterrupt();
+        if (uiProgress) uiProgress(done, total);
+    };
     // A source that cannot even be opened is reported before the target is
     // touched.
     TCodePage codePage;

@@ -59,8 +59,10 @@ bool TFormMainModel::LoadCsvColumns(const std::u16string& path) {
 }
 
 bool TFormMainModel::ReadCsvColumns(const std::u16string& path) const {
-    TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
+    // Emptied first: a window that shows the model as the cursor appears
+    // shows no columns of the previous source beside the new path.
     FColumns.clear();
+    TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
     if (!FileExists(path)) return false;
     // Only the first row and the width of the widest are needed: the file is
     // streamed, not held.
@@ -165,6 +167,8 @@ bool TFormMainModel::OpenSettingsFile(const std::u16string& path) {
         const TConvertInfo info = ReadSettingsFile(path);
         FSettingsFileName = path;
         SetConvertInfo(info);
+    } catch (const EAbort&) {
+        throw;  // cancelled by the user: no failure to report here
     } catch (const Exception& error) {
         FUi.ShowWarning(error.Message());
         return false;
@@ -216,6 +220,18 @@ bool TFormMainModel::DropFiles(const std::vector<std::u16string>& paths) {
         if (qualifies) return OpenSettingsFile(path);
     }
     return false;
+}
+
+bool TFormMainModel::OpenFile(const std::u16string& path) {
+    bool settings = false;
+    try {
+        settings = FileExists(path) && IsSettingsFileName(path);
+    } catch (const EArgumentException&) {
+        // No settings file has such a name; it goes into the source box.
+    }
+    if (settings) return OpenSettingsFile(path);
+    FSourceFileName = path;
+    return LoadCsvColumns(path);
 }
 
 std::u16string TFormMainModel::SettingsDialogFolder() const {

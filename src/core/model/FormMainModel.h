@@ -104,6 +104,7 @@ class TFormMainModel {
     // Reads a settings file and lays it over the settings (without resetting
     // them first); remembers it as SettingsFileName. A failure is shown as a
     // warning with the error's message and leaves everything as it was.
+    // A cancel (EAbort from the progress) passes through.
     bool OpenSettingsFile(const std::u16string& path);
 
     // The "新規作成" action: forgets the settings file and resets the form.
@@ -122,6 +123,12 @@ class TFormMainModel {
     // script for a ".sh" name) and says "バッチファイルを保存しました。";
     // a failure is shown as a warning. True when written.
     bool SaveToBat(const std::u16string& path, std::u16string_view programPath);
+
+    // A file opened from the file manager: an existing settings file
+    // (".QMK" or ".INI") is opened as settings, anything else becomes the
+    // source and its column list is read, as after the browse dialog.
+    // False when nothing could be read.
+    bool OpenFile(const std::u16string& path);
 
     // Files dropped on the window: opens the first existing settings file
     // (".QMK" or ".INI"), without resetting first. False when none qualified

@@ -154,8 +154,19 @@ bool TSourceReport::Update(const std::u16string& fileName, std::uint64_t generat
         FRead = true;
         FCharacters = std::make_unique<TTargetCharacters>(target);
         TCsvCheck check;
-        if (!fileName.empty() && CheckCsvFile(fileName, quoteColumns, encoding, check, progress) &&
-            (sameFile || ReadCsvHead(fileName, kPreviewRows, FHead))) {
+        bool readable = false;
+        try {
+            readable = !fileName.empty() && CheckCsvFile(fileName, quoteColumns, encoding, check, progress) &&
+                       (sameFile || ReadCsvHead(fileName, kPreviewRows, FHead));
+        } catch (...) {
+            // Stopped: nothing is known, and the next Update reads again.
+            FRead = false;
+            FCheck.reset();
+            FHead.clear();
+            FPreview.clear();
+            throw;
+        }
+        if (readable) {
             FCheck = std::move(check);
         } else {
             FCheck.reset();

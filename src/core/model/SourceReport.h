@@ -56,7 +56,8 @@ class TSourceReport {
     // Brings the report up to date: reads the file again when it is another
     // file or another reading of it (`generation`), or when `encoding`
     // writes another code page. An empty name, or a file that cannot be
-    // read, leaves no report. True when the file was read.
+    // read, leaves no report. True when the file was read. An EAbort from
+    // `progress` passes through and leaves no report either.
     bool Update(const std::u16string& fileName, std::uint64_t generation, std::int32_t encoding,
                 const TColumnSet& quoteColumns, const TProgressCallback& progress = {});
 

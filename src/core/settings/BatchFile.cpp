@@ -1,10 +1,13 @@
 #include "settings/BatchFile.h"
 
+#include <optional>
 #include <vector>
 
 #include "base/CodePage.h"
+#include "base/Exception.h"
 #include "base/FileSystem.h"
 #include "base/Format.h"
+#include "base/Messages.h"
 #include "base/Utf.h"
 #include "settings/FileName.h"
 #include "settings/QuoteColumns.h"
@@ -48,7 +51,15 @@ std::u16string BuildBatchCommand(std::u16string_view programPath, const TConvert
     std::u16string line = AnsiQuotedStr(programPath, u'"');
     for (const TCommandArgument& argument : CommandArguments(info))
         line += u" " + (argument.Quoted ? AnsiQuotedStr(argument.Text, u'"') : argument.Text);
-    return line;
+    // cmd.exe expands %NAME% and %0 to %9 even between quotation marks;
+    // %% stands for one percent sign.
+    std::u16string escaped;
+    escaped.reserve(line.size());
+    for (const char16_t unit : line) {
+        if (unit == u'%') escaped += u'%';
+        escaped += unit;
+    }
+    return escaped;
 }
 
 std::string BuildShellScript(std::u16string_view programPath, const TConvertInfo& info) {
@@ -62,12 +73,28 @@ bool IsShellScriptName(std::u16string_view path) {
     return path.size() >= 3 && AnsiUpperCase(path.substr(path.size() - 3)) == u".SH";
 }
 
+void CheckBatchPaths(std::u16string_view programPath, const TConvertInfo& info) {
+    for (const std::u16string_view path :
+         {programPath, std::u16string_view(info.SourceFileName), std::u16string_view(info.TargetFileName)}) {
+        const bool lineBreak = path.find_first_of(u"\r\n") != std::u16string_view::npos;
+        const std::optional<std::string> bytes = WideCharToMultiByte(GetACP(), path);
+        const bool exact =
+            bytes && MultiByteToWideChar(GetACP(), *bytes) == std::optional<std::u16string>(path);
+        if (lineBreak || !exact) throw Exception(Format(messages::BatchPathNotWritablePattern, {path}));
+    }
+}
+
 void WriteBatchFile(const std::u16string& path, std::u16string_view programPath, const TConvertInfo& info) {
+    const bool script = IsShellScriptName(path);
+    // A path the batch line would change (a best fit, "?", a line break)
+    // would convert another file: nothing is written then.
+    if (!script) CheckBatchPaths(programPath, info);
+    const bool replacing = FileExists(path);
     TSafeFileWriter writer(path);
-    if (IsShellScriptName(path)) {
-        writer.SetPermissions(std::filesystem::perms::owner_all | std::filesystem::perms::group_read |
-                              std::filesystem::perms::group_exec | std::filesystem::perms::others_read |
-                              std::filesystem::perms::others_exec);
+    if (script) {
+        // Executable as far as the umask allows; a script that is replaced
+        // keeps its mode.
+        if (!replacing) writer.SetPermissions(static_cast<std::filesystem::perms>(0777 & ~CurrentUmask()));
         writer.Write(BuildShellScript(programPath, info));
     } else {
         writer.Write(

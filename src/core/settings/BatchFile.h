@@ -11,7 +11,7 @@ namespace quillmark {
 
 // The one line of a batch file: the program, "/source:…" and "/target:…"
 // when given, /encoding:N, "/quote:…" and /auto, quoted for the Windows
-// command line. SettingsFileName is not used. Example:
+// command line, every "%" written "%%". SettingsFileName is not used. Example:
 //   "C:\Tools\quillmark.exe" "/source:C:\My Data\in.csv"
 //   "/target:C:\My Data\out.csv" /encoding:1 "/quote:0,2" /auto
 // (one line, without the break).
@@ -27,10 +27,17 @@ std::string BuildShellScript(std::u16string_view programPath, const TConvertInfo
 // script instead of a batch line.
 bool IsShellScriptName(std::u16string_view path);
 
+// Throws Exception "パス "%s" にはバッチファイルに書けない文字が含まれています。"
+// for the first of the program path, the source and the target that the
+// ANSI code page cannot hold exactly or that holds a line break.
+void CheckBatchPaths(std::u16string_view programPath, const TConvertInfo& info);
+
 // Writes the batch file (the line in the ANSI code page, no line break) or,
-// for a ".sh" name, the shell script with its execute bits set. The file is
-// replaced atomically; on failure the old one stays as it was. Throws
-// EFCreateError or EWriteError with their messages.
+// for a ".sh" name, the shell script with its execute bits set (0777 less
+// the umask; a replaced script keeps its mode). The file is replaced
+// atomically; on failure the old one stays as it was. Throws the error of
+// CheckBatchPaths for a batch file, and EFCreateError or EWriteError with
+// their messages.
 void WriteBatchFile(const std::u16string& path, std::u16string_view programPath, const TConvertInfo& info);
 
 }  // namespace quillmark

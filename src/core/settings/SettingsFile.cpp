@@ -1,5 +1,6 @@
 #include "settings/SettingsFile.h"
 
+#include <optional>
 #include <string_view>
 
 #include "base/CodePage.h"
@@ -70,19 +71,65 @@ std::string EncodeUtf16(std::u16string_view text, bool bigEndian) {
     return bytes;
 }
 
+// Bytes that are well-formed UTF-8 (no overlong forms, surrogates or
+// values past U+10FFFF) with at least one character past ASCII.
+bool IsNonAsciiUtf8(std::string_view bytes) {
+    bool nonAscii = false;
+    for (std::size_t i = 0; i < bytes.size();) {
+        const auto lead = static_cast<std::uint8_t>(bytes[i]);
+        if (lead < 0x80) {
+            ++i;
+            continue;
+        }
+        nonAscii = true;
+        std::size_t length;
+        std::uint8_t low = 0x80, high = 0xBF;  // bounds of the second byte
+        if (lead >= 0xC2 && lead <= 0xDF) {
+            length = 2;
+        } else if (lead >= 0xE0 && lead <= 0xEF) {
+            length = 3;
+            if (lead == 0xE0) low = 0xA0;
+            if (lead == 0xED) high = 0x9F;
+        } else if (lead >= 0xF0 && lead <= 0xF4) {
+            length = 4;
+            if (lead == 0xF0) low = 0x90;
+            if (lead == 0xF4) high = 0x8F;
+        } else {
+            return false;
+        }
+        if (bytes.size() - i < length) return false;
+        for (std::size_t k = 1; k < length; ++k) {
+            const auto next = static_cast<std::uint8_t>(bytes[i + k]);
+            if (next < (k == 1 ? low : 0x80) || next > (k == 1 ? high : 0xBF)) return false;
+        }
+        i += length;
+    }
+    return nonAscii;
+}
+
 }  // namespace
 
 TSettingsFileEncoding SettingsFileEncodingOf(std::string_view bytes) {
     if (bytes.starts_with(kUtf8Mark)) return TSettingsFileEncoding::Utf8Bom;
     if (bytes.starts_with(kUtf16LeMark)) return TSettingsFileEncoding::Utf16LeBom;
     if (bytes.starts_with(kUtf16BeMark)) return TSettingsFileEncoding::Utf16BeBom;
+    if (IsNonAsciiUtf8(bytes)) return TSettingsFileEncoding::Utf8;
     return TSettingsFileEncoding::Ansi;
+}
+
+TSettingsFileEncoding SettingsFileEncodingFor(std::u16string_view text, TSettingsFileEncoding encoding) {
+    if (encoding != TSettingsFileEncoding::Ansi) return encoding;
+    const std::optional<std::string> bytes = WideCharToMultiByte(GetACP(), text);
+    const bool exact = bytes && MultiByteToWideChar(GetACP(), *bytes) == std::optional<std::u16string>(text);
+    return exact ? TSettingsFileEncoding::Ansi : TSettingsFileEncoding::Utf8Bom;
 }
 
 std::u16string DecodeSettingsFile(std::string_view bytes, TSettingsFileEncoding encoding) {
     switch (encoding) {
         case TSettingsFileEncoding::Utf8Bom:
             return Utf8ToUtf16(bytes.substr(kUtf8Mark.size()));
+        case TSettingsFileEncoding::Utf8:
+            return Utf8ToUtf16(bytes);
         case TSettingsFileEncoding::Utf16LeBom:
             return DecodeUtf16(bytes.substr(kUtf16LeMark.size()), false);
         case TSettingsFileEncoding::Utf16BeBom:
@@ -97,6 +144,8 @@ std::string EncodeSettingsFile(std::u16string_view text, TSettingsFileEncoding e
     switch (encoding) {
         case TSettingsFileEncoding::Utf8Bom:
             return std::string(kUtf8Mark) + Utf16ToUtf8(text);
+        case TSettingsFileEncoding::Utf8:
+            return Utf16ToUtf8(text);
         case TSettingsFileEncoding::Utf16LeBom:
             return std::string(kUtf16LeMark) + EncodeUtf16(text, false);
         case TSettingsFileEncoding::Utf16BeBom:
@@ -131,8 +180,9 @@ void WriteSettingsFile(const TConvertInfo& info, const std::u16string& path) {
     TLoadedFile file = LoadSettingsFile(path);
     SettingsIntoIni(info, file.Ini);
 
+    const std::u16string text = file.Ini.Format();
     TSafeFileWriter writer(path);
-    writer.Write(EncodeSettingsFile(file.Ini.Format(), file.Encoding));
+    writer.Write(EncodeSettingsFile(text, SettingsFileEncodingFor(text, file.Encoding)));
     writer.Commit();
 }
 

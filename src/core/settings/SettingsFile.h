@@ -18,10 +18,18 @@
 //   COL=0,2
 namespace quillmark {
 
-// The encodings a settings file is kept in, told apart by the byte-order mark.
-enum class TSettingsFileEncoding { Ansi, Utf8Bom, Utf16LeBom, Utf16BeBom };
+// The encodings a settings file is kept in, told apart by the byte-order
+// mark; without one, bytes that are valid UTF-8 and not all ASCII are UTF-8
+// (what common editors save), anything else the ANSI code page.
+enum class TSettingsFileEncoding { Ansi, Utf8Bom, Utf16LeBom, Utf16BeBom, Utf8 };
 
 TSettingsFileEncoding SettingsFileEncodingOf(std::string_view bytes);
+
+// The encoding `text` is saved in when the file was read in `encoding`: the
+// same, except that ANSI text with a character the code page cannot hold
+// exactly (a best fit or "?" would take its place) is saved as UTF-8 with
+// byte-order mark.
+TSettingsFileEncoding SettingsFileEncodingFor(std::u16string_view text, TSettingsFileEncoding encoding);
 std::u16string DecodeSettingsFile(std::string_view bytes, TSettingsFileEncoding encoding);
 std::string EncodeSettingsFile(std::u16string_view text, TSettingsFileEncoding encoding);
 
