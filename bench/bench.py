@@ -166,6 +166,10 @@ def main():
         run(name, [program, "/source:" + source, "/target:" + target, "/encoding:" + encoding, QUOTE], source)
     run("quillmark column list (UTF-8)", [program, "--list-columns", "/source:" + utf8], utf8)
     run("quillmark column list (Shift_JIS)", [program, "--list-columns", "/source:" + sjis], sjis)
+    for label, source in (("UTF-8", utf8), ("Shift_JIS", sjis)):
+        for encoding, written in (("1", "UTF-8"), ("0", "ANSI")):
+            run(f"quillmark check {label} -> {written}",
+                [program, "--check", "/source:" + source, "/encoding:" + encoding, QUOTE], source, stdout=target)
     # The same conversion over the target the run before wrote: a file that
     # replaces another is synced to disk first, so this waits for the disk.
     run("quillmark UTF-8 -> UTF-8, replacing", [program, "/source:" + utf8, "/target:" + target, "/encoding:1", QUOTE],
@@ -196,6 +200,10 @@ def main():
           "iconv UTF-8 -> CP932", ">= 2")
     ratio("4. quillmark UTF-8 -> UTF-8 vs mlr --quote-all", "quillmark UTF-8 -> UTF-8",
           "mlr --quote-all cat (UTF-8)", ">= 10")
+    ratio("   quillmark check UTF-8 -> UTF-8 vs column list", "quillmark check UTF-8 -> UTF-8",
+          "quillmark column list (UTF-8)", "")
+    ratio("   quillmark check Shift_JIS -> UTF-8 vs column list", "quillmark check Shift_JIS -> UTF-8",
+          "quillmark column list (Shift_JIS)", "")
     ratio("4. quillmark UTF-8 -> UTF-8 vs python csv", "quillmark UTF-8 -> UTF-8",
           "python csv, 2 columns (UTF-8)", ">= 20")
     for label, listed, converted, goal in (

@@ -3,9 +3,11 @@
 #include <algorithm>
 
 #include "base/Exception.h"
+#include "base/FileSystem.h"
 #include "base/Interrupt.h"
 #include "base/Messages.h"
 #include "base/Utf.h"
+#include "csv/CsvCheck.h"
 #include "model/FormMainModel.h"
 
 namespace quillmark {
@@ -25,6 +27,9 @@ constexpr const char* kUsage =
     "  /quote:LIST      二重引用符をつける列の番号（0 から数える）, 例: /quote:0,2\n"
     "  FILE.QMK         設定ファイル。スイッチで指定した値はその値より優先されます\n"
     "  --list-columns   変換せずに、変換元CSVファイルの列を番号つきで表示します\n"
+    "  --check          変換せずに、変換先で壊れるフィールド（カンマ・改行・先頭の二重引用符を含み、\n"
+    "                   引用符で囲まれない列のもの）と \"?\" などに置き換わる文字を数え、\n"
+    "                   検出した文字コード・行数・列数とともに JSON で表示します（/target: は不要）\n"
     "  --help           この説明を表示します\n"
     "  --version        バージョンを表示します\n"
     "\n"
@@ -51,6 +56,28 @@ bool HasArgument(const std::vector<std::string>& arguments, const char* wanted) 
     return std::find(arguments.begin(), arguments.end(), wanted) != arguments.end();
 }
 
+// The check of the settings the model holds, as JSON on `out`.
+// `progress` may stop it with EAbort (Ctrl+C): status 1, nothing printed.
+int PrintCheck(const TFormMainModel& model, const TProgressCallback& progress, std::ostream& out,
+               std::ostream& err) {
+    if (!FileExists(model.SourceFileName())) {
+        err << Utf16ToUtf8(messages::SourceNotFound) << '\n';
+        return kExitFailure;
+    }
+    TCsvCheck report;
+    try {
+        if (!CheckCsvFile(model.SourceFileName(), model.GetQuoteColumns(), model.EncodingIndex(), report,
+                          progress)) {
+            err << Utf16ToUtf8(messages::CsvReadFailed) << '\n';
+            return kExitFailure;
+        }
+    } catch (const EAbort&) {
+        return kExitFailure;
+    }
+    out << FormatCheckJson(report);
+    return kExitSuccess;
+}
+
 }  // namespace
 
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
@@ -68,21 +95,23 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
 
     const bool listColumns = HasArgument(arguments, "--list-columns");
+    const bool check = HasArgument(arguments, "--check");
     TArguments unicodeArguments;
     for (const std::string& argument : arguments) {
         TArguments one{NativeToUnicode(argument)};
-        // Listing the columns never converts.
-        if (listColumns && FindCmdLineSwitch(one, u"auto")) continue;
+        // Listing the columns and checking never convert.
+        if ((listColumns || check) && FindCmdLineSwitch(one, u"auto")) continue;
         unicodeArguments.push_back(one.front());
     }
 
     TConsoleUserInterface ui(err);
     TFormMainModel model(ui);
-    // A conversion needs no column list; the list must be read to be shown.
+    // A conversion needs no column list, nor does the check, which reads
+    // the file itself; the list must be read to be shown.
     model.SetColumnsOnDemand(!listColumns);
     TFirstIdleResult result;
     try {
-        result = model.FirstIdle(unicodeArguments, !listColumns);
+        result = model.FirstIdle(unicodeArguments, !listColumns && !check);
     } catch (const EArgumentException& error) {
         err << error.what() << '\n';
         return kExitBadCommand;
@@ -100,6 +129,8 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
             out << column << '\t' << Utf16ToUtf8(model.Columns()[column].Label) << '\n';
         return kExitSuccess;
     }
+    if (check && (result == TFirstIdleResult::Applied || result == TFirstIdleResult::NoArguments))
+        return PrintCheck(model, ui.Progress(), out, err);
     switch (result) {
         case TFirstIdleResult::Converted:
         case TFirstIdleResult::NoArguments:

@@ -13,8 +13,9 @@ inline constexpr int kExitBadCommand = 2;  // no arguments, or arguments that ca
 
 // The console program: takes the desktop program's arguments (without the
 // program's name) and converts as the desktop program does with "/auto",
-// without a window. Messages go to `err`; `out` gets only --help and
-// --version.
+// without a window. Messages go to `err`; `out` gets only --help,
+// --version, the column list of --list-columns and the JSON of --check
+// (which, like --list-columns, writes nothing).
 int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err);
 
 }  // namespace quillmark

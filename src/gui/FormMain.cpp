@@ -32,9 +32,11 @@
 #include "base/Exception.h"
 #include "base/FileSystem.h"
 #include "gui/ActionIcons.h"
+#include "gui/CheckView.h"
 #include "gui/FileNameEdit.h"
 #include "gui/FormAboutBox.h"
 #include "gui/Help.h"
+#include "gui/PreviewTable.h"
 #include "gui/QtString.h"
 #include "model/OpenArgument.h"
 
@@ -262,7 +264,8 @@ void TFormMain::BuildWidgets() {
         panelLayout->addWidget(label);
         panelLayout->addWidget(row.buddy);
     }
-    panelLayout->addStretch(1);
+    FCheckView = std::make_unique<TCheckView>(*FUi, FModel, nullptr, statusBar(), FPanelMain);
+    panelLayout->addWidget(FCheckView->Preview(), 1);
 
     FGroupBox = new QGroupBox(QStringLiteral("二重引用符をつける列"), FSplitter);
     FGroupBox->setObjectName("GroupBox1");
@@ -273,6 +276,8 @@ void TFormMain::BuildWidgets() {
     FCheckListBoxCsvCol->setStatusTip(FCheckListBoxCsvCol->toolTip());
     FCheckListBoxCsvCol->setUniformItemSizes(true);
     groupLayout->addWidget(FCheckListBoxCsvCol);
+    FCheckView->SetColumnList(FCheckListBoxCsvCol);
+    FCheckView->SetBusyTest([this] { return IsBusy(); });
 
     FSplitter->addWidget(FPanelMain);
     FSplitter->addWidget(FGroupBox);
@@ -301,12 +306,15 @@ void TFormMain::BuildWidgets() {
         if (!FShowingModel) FModel.SetTargetFileName(FromQString(text));
     });
     connect(FComboBoxEncoding, &QComboBox::currentIndexChanged, this, [this](int index) {
-        if (!FShowingModel) FModel.SetEncodingIndex(index);
+        if (FShowingModel) return;
+        FModel.SetEncodingIndex(index);
+        FCheckView->Refresh();
     });
     connect(FCheckListBoxCsvCol, &QListWidget::itemChanged, this, [this](QListWidgetItem* item) {
-        if (!FShowingModel)
-            FModel.SetColumnChecked(static_cast<std::size_t>(FCheckListBoxCsvCol->row(item)),
-                                    item->checkState() == Qt::Checked);
+        if (FShowingModel) return;
+        FModel.SetColumnChecked(static_cast<std::size_t>(FCheckListBoxCsvCol->row(item)),
+                                item->checkState() == Qt::Checked);
+        FCheckView->Refresh();
     });
     connect(FEditSourceFile, &TFileNameEdit::AfterDialog, this, &TFormMain::EditSourceFileAfterDialog);
 }
@@ -335,6 +343,7 @@ void TFormMain::ShowModel() {
         FCheckListBoxCsvCol->item(i)->setCheckState(
             columns[static_cast<std::size_t>(i)].Checked ? Qt::Checked : Qt::Unchecked);
     FCheckListBoxCsvCol->setUpdatesEnabled(true);
+    FCheckView->Refresh();
 }
 
 void TFormMain::PrepareForMessage() {
@@ -411,6 +420,8 @@ void TFormMain::FirstIdle() {
     // Until the run has succeeded, "/auto" counts as failed: also when an
     // error escapes from here.
     FAutoRunFailed = FindCmdLineSwitch(FArguments, u"auto");
+    // A window that converts and closes has no use for a report on its source.
+    FCheckView->SetPaused(FAutoRunFailed);
     TFirstIdleResult result;
     try {
         const TFlagGuard cancellable(FCancellable);
@@ -419,13 +430,16 @@ void TFormMain::FirstIdle() {
     } catch (const EAbort&) {
         // "中止" or Esc while a column list was read: the rest of the command
         // line is not applied and nothing is converted; no message.
+        FCheckView->SetPaused(false);
         ShowModel();
         statusBar()->showMessage(QStringLiteral("読み込みを中止しました。"), 5000);
         return;
     } catch (...) {
+        FCheckView->SetPaused(false);
         ShowModel();
         throw;
     }
+    if (result != TFirstIdleResult::Converted) FCheckView->SetPaused(false);
     ShowModel();
     if (result == TFirstIdleResult::Converted) {
         FAutoRunFailed = false;
@@ -459,8 +473,11 @@ void TFormMain::ActionSaveToIniExecute() {
 
 void TFormMain::ActionSaveToCsvExecute() {
     const TFlagGuard cancellable(FCancellable);
-    if (!FModel.SaveToCsv() && FCancelRequested)
+    if (FModel.SaveToCsv()) {
+        FCheckView->ShowConversion();
+    } else if (FCancelRequested) {
         statusBar()->showMessage(QStringLiteral("変換を中止しました。"), 5000);
+    }
 }
 
 void TFormMain::ActionSaveToBatExecute() {

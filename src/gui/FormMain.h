@@ -22,6 +22,7 @@ class QToolBar;
 
 namespace quillmark {
 
+class TCheckView;
 class TFileNameEdit;
 
 // The main window: a view over TFormMainModel. Widgets show the model; edits
@@ -36,6 +37,7 @@ class TFormMain : public QMainWindow {
     ~TFormMain() override;
 
     TFormMainModel& Model() { return FModel; }
+    TCheckView& CheckView() { return *FCheckView; }
 
     // The command line the first idle moment applies (the program's
     // arguments without its name).
@@ -126,6 +128,7 @@ class TFormMain : public QMainWindow {
     QComboBox* FComboBoxEncoding = nullptr;
     QProgressBar* FProgress = nullptr;
     QPushButton* FCancelButton = nullptr;
+    std::unique_ptr<TCheckView> FCheckView;
 };
 
 }  // namespace quillmark

@@ -1,5 +1,6 @@
-// quillmark-screenshot OUT.png [ARG...]: opens the main window, applies the
-// arguments as the program would on start-up, and saves a picture of it.
+// quillmark-screenshot OUT.png [--size=WIDTHxHEIGHT] [ARG...]: opens the main
+// window (at that size), applies the arguments as the program would on
+// start-up, and saves a picture of it.
 // scripts/screenshot runs it under Xvfb for the README.
 #include <QTimer>
 
@@ -18,7 +19,13 @@ int main(int argc, char** argv) {
     quillmark::TQtDialogs dialogs;
     quillmark::TFormMain form(ui, dialogs);
     quillmark::TArguments arguments;
-    for (qsizetype i = 2; i < all.size(); ++i)
+    qsizetype first = 2;
+    if (all.size() > 2 && all[2].startsWith(QStringLiteral("--size="))) {
+        const QStringList size = all[2].mid(7).split(u'x');
+        if (size.size() == 2) form.resize(size[0].toInt(), size[1].toInt());
+        first = 3;
+    }
+    for (qsizetype i = first; i < all.size(); ++i)
         arguments.push_back(quillmark::FromQString(all[i]));
     form.SetArguments(std::move(arguments));
     form.show();

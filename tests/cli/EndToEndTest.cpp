@@ -178,5 +178,24 @@ TEST(EndToEndListColumns, PrintsTheNumberedColumnListAndConvertsNothing) {
     EXPECT_EQ(missing.Err, "変換元CSVファイルが見つかりません。\n");
 }
 
+TEST(EndToEndCheck, PrintsTheReportAndWritesNothing) {
+    TTempDir folder;
+    // 名前,住所 / 山田,"東京, 港区" in Shift_JIS; ANSI is 1252 under LC_ALL=C.
+    WriteBytes(folder / "in.csv",
+               "\x96\xBC\x91\x4F,\x8F\x5A\x8F\x8A\r\n\x8E\x52\x93\x63,\"\x93\x8C\x8B\x9E, "
+               "\x8D\x60\x8B\xE6\"\r\n");
+    const auto result =
+        RunProgram(kProgram, {"--check", "/source:in.csv", "/target:out.csv", "/quote:0", "/auto"},
+                   folder.Path(), {"LC_ALL=C"});
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Out,
+              "{\"encoding\": \"Shift_JIS\", \"codePage\": 932, \"rows\": 2, \"columns\": 2, "
+              "\"lossyCharacters\": 10, \"columnsReport\": [{\"index\": 0, \"letters\": \"A\", \"label\": "
+              "\"名前\", \"quoted\": true, \"breakingFields\": 0}, {\"index\": 1, \"letters\": \"B\", "
+              "\"label\": \"住所\", \"quoted\": false, \"breakingFields\": 1}]}\n");
+    EXPECT_EQ(result.Err, "");
+    EXPECT_EQ(folder.Listing(), "in.csv");
+}
+
 }  // namespace
 }  // namespace quillmark

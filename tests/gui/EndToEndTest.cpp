@@ -53,8 +53,8 @@ TEST(DesktopEndToEnd, SignalDuringAutoRunLeavesTheTarget) {
         test::TChildOptions options;
         options.Environment = {"QT_QPA_PLATFORM=offscreen"};
         test::TChildProcess child(QUILLMARK_GUI_PATH,
-                                  {"/source:in.csv", "/target:out.csv", "/quote:1", "/auto"}, folder.Path(),
-                                  options);
+                                  {"/source:in.csv", "/target:out.csv", "/quote:1", "/encoding:1", "/auto"},
+                                  folder.Path(), options);
         std::this_thread::sleep_for(std::chrono::milliseconds(delay));
         child.Signal(signal);
         const int status = child.Wait();
@@ -64,7 +64,8 @@ TEST(DesktopEndToEnd, SignalDuringAutoRunLeavesTheTarget) {
             EXPECT_EQ(status, 128 + signal) << child.Err();
             EXPECT_TRUE(target == "precious") << delay << " ms: " << target.size() << " bytes";
         } else {
-            EXPECT_EQ(target.size(), source.size() + 1'000'000 * 2) << delay << " ms";
+            // Column 1 gains its quotation marks, column 2 loses those of the source.
+            EXPECT_EQ(target.size(), source.size()) << delay << " ms";
         }
         EXPECT_EQ(folder.Listing(), "in.csv out.csv");
     }

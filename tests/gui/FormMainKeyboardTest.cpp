@@ -34,6 +34,7 @@ namespace {
 
 using test::ReadBytes;
 using test::WriteBytes;
+using ::testing::Contains;
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
@@ -256,7 +257,9 @@ TEST_F(FormMainKeyboardTest, AChosenSourceStandsInItsBoxWhileItsColumnsLoad) {
     form.SetArguments({u"/source:" + FromQString(Q(folder / "other.csv"))});
     form.FirstIdle();
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back(), "other.csv 0");
+    // The last look is the source report's, once the columns are in.
+    EXPECT_THAT(seen, Contains("other.csv 0"));
+    EXPECT_EQ(seen.back(), "other.csv 2");
     EXPECT_EQ(List()->count(), 2);
 
     // From the browse dialog, reached by keyboard.
@@ -265,7 +268,7 @@ TEST_F(FormMainKeyboardTest, AChosenSourceStandsInItsBoxWhileItsColumnsLoad) {
     Edit("EditSourceFile")->LineEdit()->setFocus();
     Press(Qt::Key_Tab);
     Press(Qt::Key_Space);
-    EXPECT_THAT(seen, ElementsAre("in.csv 0"));
+    EXPECT_THAT(seen, ElementsAre("in.csv 0", "in.csv 3"));
 
     // From a settings file opened with Ctrl+O.
     Edit("EditSourceFile")->LineEdit()->setText(Q(folder / "other.csv"));
@@ -273,7 +276,7 @@ TEST_F(FormMainKeyboardTest, AChosenSourceStandsInItsBoxWhileItsColumnsLoad) {
     dialogs.Answers.push_back(Q(folder / "s.qmk"));
     Press(Qt::Key_O, Qt::ControlModifier);
     ASSERT_FALSE(seen.empty());
-    EXPECT_EQ(seen.back(), "in.csv 0");
+    EXPECT_THAT(seen, Contains("in.csv 0"));
     EXPECT_EQ(List()->count(), 3);
 }
 

@@ -1,6 +1,7 @@
 #include "model/FormMainModel.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstdint>
 
 #include "base/Exception.h"
@@ -42,6 +43,8 @@ void TFormMainModel::ResetForm() {
 bool TFormMainModel::LoadCsvColumns(const std::u16string& path) {
     FColumnsPending = false;
     FPendingTicks.clear();
+    FColumnsPath = path;
+    ++FColumnsGeneration;
     if (!FColumnsOnDemand) return ReadCsvColumns(path);
     FColumns.clear();
     if (!FileExists(path)) return false;
@@ -52,7 +55,6 @@ bool TFormMainModel::LoadCsvColumns(const std::u16string& path) {
         return false;
     }
     FColumnsPending = true;
-    FColumnsPath = path;
     return true;
 }
 
@@ -144,8 +146,10 @@ bool TFormMainModel::SetConvertInfo(const TConvertInfo& info) {
 }
 
 void TFormMainModel::ConvertCsvFile() {
+    const auto start = std::chrono::steady_clock::now();
     quillmark::ConvertCsvFile(FSourceFileName, GetQuoteColumns(), FEncodingIndex, FTargetFileName,
                               FUi.Progress());
+    FLastConversionSeconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }
 
 bool TFormMainModel::SaveToCsv() {

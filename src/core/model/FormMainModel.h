@@ -77,6 +77,11 @@ class TFormMainModel {
     // false, list empty. No rows: true, list empty.
     bool LoadCsvColumns(const std::u16string& path);
 
+    // The file the column list was last loaded from, and a number that
+    // changes with every load: what a view of the file's content follows.
+    const std::u16string& ColumnsFileName() const { return FColumnsPath; }
+    std::uint64_t ColumnsGeneration() const { return FColumnsGeneration; }
+
     // Ticks the entries of the indexes in ascending order, stopping at the
     // first index below 0 or past the last entry. Never unticks.
     void CheckCsvColumns(const TColumnSet& columns);
@@ -137,6 +142,8 @@ class TFormMainModel {
 
     // The conversion run with the current settings; throws as ConvertCsvFile.
     void ConvertCsvFile();
+    // How long the last conversion that wrote its target took.
+    double LastConversionSeconds() const { return FLastConversionSeconds; }
 
     // The save-CSV action: runs the conversion and says "保存しました。", or
     // shows the failure as a warning. True when the target was written.
@@ -163,6 +170,8 @@ class TFormMainModel {
     bool FColumnsOnDemand = false;
     mutable bool FColumnsPending = false;
     std::u16string FColumnsPath;
+    std::uint64_t FColumnsGeneration = 0;
+    double FLastConversionSeconds = 0;
     TColumnSet FPendingTicks;
 };
 

@@ -1,0 +1,504 @@
+#include "csv/CsvCheck.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstring>
+
+#include "base/Exception.h"
+#include "base/Utf.h"
+#include "csv/ByteCsvMachine.h"
+#include "csv/ColumnLetters.h"
+#include "csv/CsvFileReader.h"
+#include "csv/SimpleRows.h"
+#include "text/TextReader.h"
+
+namespace quillmark {
+
+std::string_view CodePageName(TCodePage codePage) {
+    switch (codePage) {
+        case CP_SHIFT_JIS:
+            return "Shift_JIS";
+        case CP_EUC_JP:
+            return "EUC-JP";
+        case CP_ISO_2022_JP:
+            return "ISO-2022-JP";
+        case CP_UTF16_LE:
+            return "UTF-16LE";
+        case CP_UTF16_BE:
+            return "UTF-16BE";
+        case CP_UTF32_LE:
+            return "UTF-32LE";
+        case CP_UTF32_BE:
+            return "UTF-32BE";
+        case CP_UTF_8:
+            return "UTF-8";
+        default:
+            return "none";
+    }
+}
+
+TCodePage TargetCodePage(std::int32_t encoding) {
+    return encoding == 0 ? GetACP() : CP_UTF_8;
+}
+
+namespace {
+
+constexpr char32_t kCodePoints = 0x110000;
+
+constexpr bool IsSurrogate(char32_t codePoint) {
+    return codePoint >= 0xD800 && codePoint <= 0xDFFF;
+}
+
+constexpr bool IsBreakingByte(char byte) {
+    return byte == ',' || byte == '\n' || byte == '\r' || byte == '\v';
+}
+
+std::uint8_t SevenBitFlags(char32_t codePoint) {
+    std::uint8_t flags = TTargetCharacters::kKnown;
+    if (IsBreakingByte(static_cast<char>(codePoint))) flags |= TTargetCharacters::kBreaks;
+    if (codePoint == '"') flags |= TTargetCharacters::kOpensQuote;
+    return flags;
+}
+
+}  // namespace
+
+TTargetCharacters::TTargetCharacters(TCodePage target)
+    : FTarget(target), FBasic(std::make_unique<std::uint8_t[]>(0x10000)) {}
+
+TTargetCharacters::~TTargetCharacters() = default;
+
+std::uint8_t TTargetCharacters::Learn(char32_t codePoint) {
+    if (codePoint >= kCodePoints) return kKnown | kLossy;
+    std::uint8_t* slot = nullptr;
+    if (codePoint < 0x10000) {
+        slot = &FBasic[codePoint];
+    } else {
+        std::unique_ptr<std::uint8_t[]>& page = FPages[codePoint >> 8];
+        if (!page) page = std::make_unique<std::uint8_t[]>(256);
+        slot = &page[codePoint & 0xFF];
+        if (*slot != 0) return *slot;
+    }
+    std::uint8_t& flags = *slot;
+    if (codePoint < 0x80) return flags = SevenBitFlags(codePoint);
+    // An unpaired half is written as U+FFFD in UTF-8 and as "?" elsewhere.
+    if (IsSurrogate(codePoint)) return flags = kKnown | kLossy;
+    if (FTarget == CP_UTF_8) return flags = kKnown;
+    std::u16string unit;
+    if (codePoint >= 0x10000) {
+        unit.push_back(static_cast<char16_t>(0xD800 + ((codePoint - 0x10000) >> 10)));
+        unit.push_back(static_cast<char16_t>(0xDC00 + ((codePoint - 0x10000) & 0x3FF)));
+    } else {
+        unit.push_back(static_cast<char16_t>(codePoint));
+    }
+    flags = kKnown;
+    const std::optional<std::string> bytes = WideCharToMultiByte(FTarget, unit);
+    const std::optional<std::u16string> back =
+        bytes ? MultiByteToWideChar(FTarget, *bytes) : std::optional<std::u16string>();
+    if (!back || *back != unit) flags |= kLossy;
+    if (bytes) {
+        if (std::any_of(bytes->begin(), bytes->end(), IsBreakingByte)) flags |= kBreaks;
+        if (!bytes->empty() && bytes->front() == '"') flags |= kOpensQuote;
+    }
+    return flags;
+}
+
+bool FieldBreaksUnquoted(std::u16string_view value) {
+    return (!value.empty() && value.front() == u'"') || value.find_first_of(u",\n\r\v") != value.npos;
+}
+
+TFieldCheck CheckField(std::u16string_view value, TTargetCharacters& characters,
+                       std::vector<bool>* lossyUnits) {
+    TFieldCheck result;
+    if (lossyUnits) lossyUnits->assign(value.size(), false);
+    for (std::size_t i = 0; i < value.size();) {
+        char32_t codePoint = value[i];
+        std::size_t length = 1;
+        if (codePoint >= 0xD800 && codePoint <= 0xDBFF && i + 1 < value.size() && value[i + 1] >= 0xDC00 &&
+            value[i + 1] <= 0xDFFF) {
+            codePoint = 0x10000 + ((codePoint - 0xD800) << 10) + (value[i + 1] - 0xDC00);
+            length = 2;
+        }
+        const std::uint8_t flags = characters.Of(codePoint);
+        if ((flags & TTargetCharacters::kBreaks) || (i == 0 && (flags & TTargetCharacters::kOpensQuote)))
+            result.Breaks = true;
+        if (flags & TTargetCharacters::kLossy) {
+            ++result.LossyCharacters;
+            if (lossyUnits)
+                for (std::size_t k = 0; k < length; ++k)
+                    (*lossyUnits)[i + k] = true;
+        }
+        i += length;
+    }
+    return result;
+}
+
+namespace {
+
+// Gathers the check from what the CSV machine stores: the UTF-16 machine's
+// stores (as a sink) or the byte machine's, of UTF-8 text (as its actions).
+class TCheckCounter final : public ICsvSinkOf<char16_t> {
+  public:
+    // `exact` is cleared once the text needs to be exact no more.
+    TCheckCounter(TCsvCheck& check, TTargetCharacters& characters, std::atomic<bool>& exact)
+        : FCheck(check), FCharacters(characters), FExact(exact), FAnsi(characters.CodePage() != CP_UTF_8) {}
+
+    // UTF-16: a field ends where the stores move to another one.
+    void Store(std::size_t row, std::size_t column, std::u16string_view units) override {
+        if (!FInField || row != FRow || column != FColumn) {
+            EndField();
+            FRow = row;
+            FColumn = column;
+        }
+        Count();
+        if (FRow == 0 && FLabels) FirstRow16(column).append(units);
+        for (const char16_t unit : units) {
+            if (FHighSurrogate != 0) {
+                if (unit >= 0xDC00 && unit <= 0xDFFF) {
+                    Character(0x10000 + ((FHighSurrogate - 0xD800u) << 10) + (unit - 0xDC00u));
+                    FHighSurrogate = 0;
+                    continue;
+                }
+                Character(FHighSurrogate);
+                FHighSurrogate = 0;
+            }
+            if (unit >= 0xD800 && unit <= 0xDBFF) {
+                FHighSurrogate = unit;
+                FCharacterIsFirst = !FInField;
+                FInField = true;
+                continue;
+            }
+            Character(unit);
+        }
+    }
+
+    // UTF-8: the byte machine's actions.
+    void Store(const char* bytes, std::size_t size, std::size_t) {
+        Count();
+        if (FRow == 0 && FLabels) FirstRow8(FColumn).append(bytes, size);
+        if (!FFieldBreaks && (std::memchr(bytes, ',', size) || std::memchr(bytes, '\n', size)))
+            FFieldBreaks = true;
+        if (FAnsi) {
+            ScanUtf8(reinterpret_cast<const std::uint8_t*>(bytes), size);
+        } else {
+            FInField = true;
+        }
+    }
+    void StoreQuote(std::size_t) {
+        Count();
+        if (FRow == 0 && FLabels) FirstRow8(FColumn).push_back('"');
+        if (!FInField) FFieldBreaks = true;
+        FInField = true;
+    }
+    void StoreLineFeed(std::size_t) {
+        Count();
+        if (FRow == 0 && FLabels) FirstRow8(FColumn).push_back('\n');
+        FFieldBreaks = true;
+        FInField = true;
+    }
+    void NextField() {
+        EndField();
+        ++FColumn;
+    }
+    void NextRow() {
+        EndField();
+        if (FRow++ == 0 && !FAnsi) FExact.store(false, std::memory_order_relaxed);
+        FColumn = 0;
+    }
+
+    // Simple rows (see ReadSimpleRows) are taken whole, field by field from
+    // the positions of their separators: a plain field never breaks, a
+    // quoted one when its content holds a comma or a line feed or begins
+    // with a doubled mark. The first row is the machine's, for its labels.
+    std::size_t ReadRows(std::string_view text, std::size_t at) {
+        if (FColumn != 0 || FRow == 0) return at;
+        const char* const data = text.data();
+        return ReadSimpleRows(
+            text, at, FEnds,
+            [this, data](std::size_t start, const std::size_t* ends, std::size_t count, std::size_t) {
+                std::size_t width = 0;  // up to the last field with content
+                for (std::size_t k = 0; k < count; ++k) {
+                    std::size_t from = k == 0 ? start : ends[k - 1] + 1, to = ends[k];
+                    const bool quoted = from != to && data[from] == '"';
+                    if (quoted) {
+                        ++from;
+                        --to;
+                    }
+                    if (from == to) continue;
+                    width = k + 1;
+                    const char* const content = data + from;
+                    const std::size_t size = to - from;
+                    FFieldBreaks =
+                        quoted && ((size >= 2 && content[0] == '"' && content[1] == '"') ||
+                                   std::memchr(content, ',', size) || std::memchr(content, '\n', size));
+                    if (FAnsi) {
+                        FInField = false;
+                        ScanUtf8(reinterpret_cast<const std::uint8_t*>(content), size);
+                    }
+                    if (FFieldBreaks) AddBreaking(k);
+                }
+                FFieldBreaks = false;
+                FInField = false;
+                if (width > 0) {
+                    FCheck.RowCount = FRow + 1;
+                    FCheck.ColCount = std::max<std::uint64_t>(FCheck.ColCount, width);
+                }
+                ++FRow;
+                return true;
+            });
+    }
+
+    // The labels are the caller's to read: the text is not exact.
+    void LeaveLabels() { FLabels = false; }
+
+    void Finish() {
+        EndField();
+        for (std::size_t column = 0; column < FFirstRow8.size(); ++column)
+            if (!FFirstRow8[column].empty()) FFirstRow16[column] = Utf8ToUtf16(FFirstRow8[column]);
+        FCheck.Columns.resize(FCheck.ColCount);
+        for (std::size_t column = 0; column < FCheck.Columns.size(); ++column) {
+            FCheck.Columns[column].BreakingFields = column < FBreaking.size() ? FBreaking[column] : 0;
+            if (column < FFirstRow16.size()) FCheck.Columns[column].Label = std::move(FFirstRow16[column]);
+        }
+    }
+
+  private:
+    void Count() {
+        if (FRow >= FCheck.RowCount) FCheck.RowCount = FRow + 1;
+        if (FColumn >= FCheck.ColCount) FCheck.ColCount = FColumn + 1;
+    }
+
+    std::u16string& FirstRow16(std::size_t column) {
+        if (FFirstRow16.size() <= column) FFirstRow16.resize(column + 1);
+        return FFirstRow16[column];
+    }
+    std::string& FirstRow8(std::size_t column) {
+        if (FFirstRow8.size() <= column) {
+            FFirstRow8.resize(column + 1);
+            FFirstRow16.resize(column + 1);
+        }
+        return FFirstRow8[column];
+    }
+
+    void Character(char32_t codePoint) {
+        const std::uint8_t flags = FCharacters.Of(codePoint);
+        if ((flags & TTargetCharacters::kBreaks) ||
+            ((flags & TTargetCharacters::kOpensQuote) && (FCharacterIsFirst || !FInField)))
+            FFieldBreaks = true;
+        if (flags & TTargetCharacters::kLossy) ++FCheck.LossyCharacters;
+        FCharacterIsFirst = false;
+        FInField = true;
+    }
+
+    // The characters from 0x80 up of well-formed UTF-8; one cut by the end
+    // of a piece is completed by the next store.
+    void ScanUtf8(const std::uint8_t* bytes, std::size_t size) {
+        std::size_t i = 0;
+        if (!FCarry.empty()) {
+            while (i < size && FCarry.size() < FCarryNeeded)
+                FCarry.push_back(static_cast<char>(bytes[i++]));
+            if (FCarry.size() < FCarryNeeded) return;
+            Utf8Character(reinterpret_cast<const std::uint8_t*>(FCarry.data()), FCarry.size());
+            FCarry.clear();
+        }
+        while (i < size) {
+            const std::size_t run = SevenBitRun(bytes + i, size - i);
+            if (run > 0) {
+                if (!FInField && bytes[i] == '"') FFieldBreaks = true;
+                FInField = true;
+                i += run;
+                continue;
+            }
+            const std::uint8_t lead = bytes[i];
+            const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+            if (size - i < length) {
+                FCarry.assign(reinterpret_cast<const char*>(bytes + i), size - i);
+                FCarryNeeded = length;
+                FCharacterIsFirst = !FInField;
+                FInField = true;
+                return;
+            }
+            Utf8Character(bytes + i, length);
+            i += length;
+        }
+    }
+
+    void Utf8Character(const std::uint8_t* bytes, std::size_t length) {
+        char32_t codePoint = bytes[0] & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k)
+            codePoint = (codePoint << 6) | (bytes[k] & 0x3F);
+        Character(codePoint);
+    }
+
+    void AddBreaking(std::size_t column) {
+        if (FBreaking.size() <= column) FBreaking.resize(column + 1);
+        ++FBreaking[column];
+    }
+
+    void EndField() {
+        if (FHighSurrogate != 0) {
+            Character(FHighSurrogate);
+            FHighSurrogate = 0;
+        }
+        if (FFieldBreaks) AddBreaking(FColumn);
+        FFieldBreaks = false;
+        FInField = false;
+        FCharacterIsFirst = false;
+    }
+
+    TCsvCheck& FCheck;
+    TTargetCharacters& FCharacters;
+    std::atomic<bool>& FExact;
+    bool FAnsi;
+    bool FLabels = true;
+    std::size_t FRow = 0;
+    std::size_t FColumn = 0;
+    bool FInField = false;           // something of the current field is stored
+    bool FFieldBreaks = false;       // the current field would break written unquoted
+    bool FCharacterIsFirst = false;  // the character being completed began the field
+    char16_t FHighSurrogate = 0;     // UTF-16: the first half of a pair not yet seen whole
+    std::string FCarry;              // UTF-8: the start of a character cut by a piece's end
+    std::size_t FCarryNeeded = 0;
+    std::vector<std::uint64_t> FBreaking;
+    std::array<std::size_t, 1024> FEnds;  // where the fields of a simple row end
+    std::vector<std::string> FFirstRow8;
+    std::vector<std::u16string> FFirstRow16;
+};
+
+// The check of one reading; without `bytes`, the file is split as UTF-16
+// whatever its code page.
+// Stops the splitter once the first row is in.
+struct TFirstRowRead {};
+
+// The first row of a file, exactly as TCsv reads it, read only as far as it
+// goes.
+TCsvRow ReadFirstRow(const std::u16string& fileName) {
+    struct TSink final : ICsvSink {
+        TCsvRow Row;
+        void Store(std::size_t row, std::size_t column, std::u16string_view units) override {
+            if (row > 0) throw TFirstRowRead();
+            if (Row.size() <= column) Row.resize(column + 1);
+            Row[column].append(units);
+        }
+    } sink;
+    try {
+        SplitCsvFile(fileName, sink);
+    } catch (const TFirstRowRead&) {
+    }
+    return std::move(sink.Row);
+}
+
+void CheckFile(const std::u16string& fileName, TCsvCheck& check, const TProgressCallback& progress,
+               bool bytes) {
+    check.SourceCodePage = DetectCsvFileCodePage(fileName);
+    TTargetCharacters characters(check.TargetCodePage);
+    // The first row is read exactly for its labels, the rest where the
+    // characters are looked at.
+    std::atomic<bool> exact = true;
+    TCheckCounter counter(check, characters, exact);
+    TByteCsvMachine machine(counter);
+    const auto feed = [&machine](std::string_view text) { machine.Feed(text); };
+    if (bytes && check.SourceCodePage == CP_SHIFT_JIS && check.TargetCodePage == CP_UTF_8) {
+        // UTF-8 holds every character: only the structure counts, and the
+        // 932 form has the same and comes faster than decoding does. The
+        // labels come from the exact text, read apart.
+        TCsvRow labels = ReadFirstRow(fileName);
+        counter.LeaveLabels();
+        ReadCsvFileAs(fileName, CP_SHIFT_JIS, feed, progress);
+        counter.Finish();
+        for (std::size_t column = 0; column < labels.size() && column < check.Columns.size(); ++column)
+            check.Columns[column].Label = std::move(labels[column]);
+        return;
+    }
+    if (!bytes || !ReadCsvFileAs(fileName, CP_UTF_8, feed, progress, 0, 1, &exact))
+        SplitCsvFile(fileName, counter, progress);
+    counter.Finish();
+}
+
+}  // namespace
+
+bool CheckCsvFile(const std::u16string& fileName, const TColumnSet& quoteColumns, std::int32_t encoding,
+                  TCsvCheck& check, const TProgressCallback& progress) {
+    TCsvCheck read;
+    read.TargetCodePage = TargetCodePage(encoding);
+    try {
+        try {
+            CheckFile(fileName, read, progress, true);
+        } catch (const ETextNotAscii&) {
+            // A file taken byte by byte that is not ASCII after all.
+            const TCodePage target = read.TargetCodePage;
+            read = {};
+            read.TargetCodePage = target;
+            CheckFile(fileName, read, progress, false);
+        }
+    } catch (const EAbort&) {
+        throw;
+    } catch (...) {
+        return false;
+    }
+    for (std::size_t column = 0; column < read.Columns.size(); ++column) {
+        const auto index = static_cast<std::int32_t>(std::min<std::size_t>(column, INT32_MAX));
+        read.Columns[column].Letters = GetColumnLetters(index);
+        read.Columns[column].Quoted = quoteColumns.contains(index);
+    }
+    check = std::move(read);
+    return true;
+}
+
+namespace {
+
+void AppendJsonString(std::string& out, std::u16string_view text) {
+    out.push_back('"');
+    for (const char byte : Utf16ToUtf8(text)) {
+        switch (byte) {
+            case '"':
+                out += "\\\"";
+                break;
+            case '\\':
+                out += "\\\\";
+                break;
+            case '\n':
+                out += "\\n";
+                break;
+            case '\t':
+                out += "\\t";
+                break;
+            default:
+                if (static_cast<std::uint8_t>(byte) < 0x20) {
+                    static constexpr char kHex[] = "0123456789abcdef";
+                    out += "\\u00";
+                    out.push_back(kHex[static_cast<std::uint8_t>(byte) >> 4]);
+                    out.push_back(kHex[byte & 0xF]);
+                } else {
+                    out.push_back(byte);
+                }
+        }
+    }
+    out.push_back('"');
+}
+
+}  // namespace
+
+std::string FormatCheckJson(const TCsvCheck& check) {
+    std::string out = "{\"encoding\": \"";
+    out += CodePageName(check.SourceCodePage);
+    out += "\", \"codePage\": " + std::to_string(check.SourceCodePage);
+    out += ", \"rows\": " + std::to_string(check.RowCount);
+    out += ", \"columns\": " + std::to_string(check.ColCount);
+    out += ", \"lossyCharacters\": " + std::to_string(check.LossyCharacters);
+    out += ", \"columnsReport\": [";
+    for (std::size_t column = 0; column < check.Columns.size(); ++column) {
+        const TCheckColumn& entry = check.Columns[column];
+        if (column > 0) out += ", ";
+        out += "{\"index\": " + std::to_string(column) + ", \"letters\": ";
+        AppendJsonString(out, entry.Letters);
+        out += ", \"label\": ";
+        AppendJsonString(out, entry.Label);
+        out += entry.Quoted ? ", \"quoted\": true" : ", \"quoted\": false";
+        out += ", \"breakingFields\": " + std::to_string(entry.BreakingFields) + "}";
+    }
+    out += "]}\n";
+    return out;
+}
+
+}  // namespace quillmark
