@@ -11,6 +11,7 @@
 #include "csv/ConvertCsvFile.h"
 #include "csv/Csv.h"
 #include "csv/CsvFileReader.h"
+#include "csv/CsvShapes.h"
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
 #include "csv/RowShapedCsv.h"
@@ -290,6 +291,36 @@ TEST(StreamingRowShaped, FilesTakenByteByByteGiveWhatTheLoadedTableGives) {
         ExpectShapeOfLoadedTable(folder);
     }
 }
+
+// Files of every shape, in UTF-8 and in Shift_JIS, large enough for every
+// thread of the conversion and for the column list's two parts: the same
+// target and the same shape as the table loaded whole.
+class StreamingShapes : public ::testing::TestWithParam<test::TCsvShapeName> {};
+
+TEST_P(StreamingShapes, GiveWhatTheLoadedTableGives) {
+    test::TTempDir folder;
+    for (const auto& [words, codePage] :
+         {std::pair{&test::kUtf8Words, CP_UTF_8}, std::pair{&test::kShiftJisWords, CP_SHIFT_JIS}}) {
+        SCOPED_TRACE(codePage);
+        // As many rows as make about 4.5 MiB.
+        std::mt19937 random(1217);
+        const std::size_t sample = test::ShapedCsv(GetParam().Kind, random, 1000, *words).size();
+        WriteBytes(folder / "in.csv",
+                   test::ShapedCsv(GetParam().Kind, random, 1000 * (std::size_t{9} << 19) / sample, *words));
+        ASSERT_EQ(DetectCsvFileCodePage(folder.File("in.csv")), codePage);
+        for (const TColumnSet& columns : {TColumnSet{1, 10}, TColumnSet{0, 2, 3}}) {
+            for (const std::int32_t encoding : {0, 1}) {
+                ConvertCsvFile(folder.File("in.csv"), columns, encoding, folder.File("stream.csv"));
+                ASSERT_TRUE(ReadBytes(folder / "stream.csv") == InMemory(folder, columns, encoding))
+                    << encoding << " " << ::testing::PrintToString(columns);
+            }
+        }
+        ExpectShapeOfLoadedTable(folder);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, StreamingShapes, ::testing::ValuesIn(test::kCsvShapes),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 INSTANTIATE_TEST_SUITE_P(Encodings, StreamingDifferential, ::testing::ValuesIn(Alphabets()),
                          [](const auto& info) { return std::string(info.param.Name); });
