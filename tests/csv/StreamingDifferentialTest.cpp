@@ -424,6 +424,38 @@ TEST(ReadCsvShapeTest, FilesReadInTwoPartsGiveTheWholeShape) {
     }
 }
 
+// A Shift_JIS file's shape is read from its bytes where they have the
+// structure of its 932 form; a byte 0x80 alone does not (it stands for
+// U+0080, which the machine drops): a row or a field of nothing else holds
+// no content, and it joins the marks around it into a doubled one. Small
+// files and large ones (read in two parts), with the byte early or late.
+TEST(ReadCsvShapeTest, ShiftJisByte80IsNoContent) {
+    // Kanji past the bytes the detection looks at, whatever follows.
+    const std::string first = Repeat("\x8E\x81\x96\xBC,\x94\xD4\x8D\x86\x82\xA0\x82\xA2\r\n", 8000);
+    const std::string rows = Repeat("\x82\xA0,\"b,c\"\r\n", 800000);
+    const std::string cases[] = {
+        "a\r\n\x80",
+        "\x80,\x80,\x80,\x80\r\n",
+        "\"p\"\x80\"q,r\",s,t\r\n",
+        "x,\"\x80\",\x80\"y\r\n\x80\r\n",
+    };
+    test::TTempDir folder;
+    for (const std::string& odd : cases) {
+        for (const std::string& content : {first + odd, first + rows + odd, first + odd + rows}) {
+            SCOPED_TRACE(Escape(odd) + " in " + std::to_string(content.size()) + " bytes");
+            WriteBytes(folder / "in.csv", content);
+            ASSERT_EQ(DetectCsvFileCodePage(folder.File("in.csv")), CP_SHIFT_JIS);
+            ExpectShapeOfLoadedTable(folder);
+            TCsvShape shape;
+            ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape, {}, false));
+            TCsvTable table;
+            ASSERT_TRUE(ReadCsvFile(folder.File("in.csv"), table));
+            EXPECT_EQ(shape.RowCount, table.size());
+            EXPECT_EQ(shape.ColCount, table.front().size());
+        }
+    }
+}
+
 // Cancelling while a large file is read in two parts stops both: the
 // cancellation comes back, early, and the file can be read again.
 TEST(ReadCsvShapeTest, CancellingStopsBothParts) {

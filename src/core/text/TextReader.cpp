@@ -1,6 +1,7 @@
 #include "text/TextReader.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/Exception.h"
 #include "base/Messages.h"
@@ -146,6 +147,14 @@ bool TTextReader::ReadAs(TCodePage target, std::string_view& text, bool exact) {
         return true;
     }
     if (target != CP_UTF_8) {
+        // The rewriting changes no byte the CSV machine acts on, and leaves
+        // no character out but U+0080, which a byte 0x80 alone stands for:
+        // bytes without 0x80 read as the 932 text they rewrite to would,
+        // field for field (see ReadAs).
+        if (!exact && std::memchr(bytes.data(), 0x80, bytes.size()) == nullptr) {
+            text = bytes;
+            return true;
+        }
         if (!FRewriter) FRewriter = std::make_unique<TShiftJisRewriter>();
         FDecoded.clear();
         FRewriter->Rewrite(bytes, FDone, FDecoded);
