@@ -438,6 +438,9 @@ TEST(ReadCsvShapeTest, ShiftJisByte80IsNoContent) {
         "\x80,\x80,\x80,\x80\r\n",
         "\"p\"\x80\"q,r\",s,t\r\n",
         "x,\"\x80\",\x80\"y\r\n\x80\r\n",
+        "x,\x80,\x80\r\n",
+        // 0x80 as the second byte of a pair, and alone after a pair.
+        "\x81\x80,\"\x88\x81\x80\",\x88\x81\x80\x80\r\n\x81\x80",
     };
     test::TTempDir folder;
     for (const std::string& odd : cases) {
