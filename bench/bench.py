@@ -2,6 +2,7 @@
 """Times quillmark-cli against the usual tools on a generated corpus.
 
     bench/bench.py [--size MIB] [--runs N] [--program PATH] [--big GIB]
+    bench/bench.py --shape all|SHAPE[,SHAPE...] [--before PATH] [--size MIB] [--runs N]
 
 Builds the release programs unless --program is given, generates the corpus
 into bench/out/ (kept between runs; UTF-8 and the same rows in Shift_JIS),
@@ -15,6 +16,14 @@ run's output is removed before the clock starts, for the programs that
 replace it themselves as for those whose output the harness redirects. One
 row more converts over the previous target, which quillmark-cli syncs to
 disk before it replaces it. This measures; it asserts nothing.
+
+With --shape, it prints one table over corpora of those shapes instead
+(see bench/generate.py; "all" takes every shape): for each shape, cp and
+iconv CP932 -> UTF-8 as the references, then quillmark-cli in each direction
+and its column list, with seconds, MiB/s, peak memory and the ratio to the
+reference (cp for UTF-8 -> UTF-8, iconv for the Shift_JIS sources, the
+conversion for the column lists). With --before, a second program (an
+earlier build) runs every quillmark row too, side by side with this one.
 
 With --big, it also converts a generated file of that many GiB, printing
 time and peak memory, and checks the target against the in-memory
@@ -43,12 +52,16 @@ def build():
     return os.path.join(ROOT, "build", "release", "src", "cli", "quillmark-cli")
 
 
-def corpus(size_mib):
-    prefix = os.path.join(OUT, f"corpus-{size_mib:g}")
+SHAPES = ["business", "dense", "quoted", "multiline", "wide", "ragged"]
+
+
+def corpus(size_mib, shape="business"):
+    name = f"corpus-{size_mib:g}" if shape == "business" else f"corpus-{shape}-{size_mib:g}"
+    prefix = os.path.join(OUT, name)
     if not os.path.exists(prefix + ".sjis.csv"):
         os.makedirs(OUT, exist_ok=True)
-        subprocess.run([sys.executable, os.path.join(ROOT, "bench", "generate.py"), str(size_mib), prefix],
-                       check=True)
+        subprocess.run([sys.executable, os.path.join(ROOT, "bench", "generate.py"), "--shape", shape,
+                        str(size_mib), prefix], check=True)
     return prefix
 
 
@@ -125,15 +138,85 @@ def check_big(program, source, encoding, streamed, env):
           f"streamed {streamed[:16]}: {'identical' if same else 'DIFFERENT'}", flush=True)
 
 
+def shape_table(programs, shapes, size_mib, runs):
+    """One table: every shape, the references and each program's runs."""
+    env = dict(os.environ, LC_ALL="ja_JP.UTF-8")
+    target = os.path.join(OUT, "target.csv")
+    names = list(programs)
+    head = f"{'shape':<10} {'run':<24} {'MiB':>6}"
+    for name in names:
+        head += f" | {name + ' s':>9} {'MiB/s':>7} {'peak':>5} {'ratio':>6}"
+    print(head + "\n" + "-" * len(head), flush=True)
+    for shape in shapes:
+        prefix = corpus(size_mib, shape)
+        utf8, sjis = prefix + ".utf8.csv", prefix + ".sjis.csv"
+        quote = "/quote:1,10"
+        seconds = {}
+
+        def line(label, source, results, ratio):
+            size = os.path.getsize(source) / 2**20
+            text = f"{shape:<10} {label:<24} {size:>6.0f}"
+            for name, (time, peak) in results.items():
+                text += f" | {time:>9.3f} {size / time:>7.1f} {peak:>5.0f} {ratio(name, time):>6}"
+            print(text, flush=True)
+
+        for label, command, source, stdout in (
+                ("cp (UTF-8)", ["cp", utf8, target], utf8, None),
+                ("iconv CP932 -> UTF-8", ["iconv", "-f", "CP932", "-t", "UTF-8", sjis], sjis, target)):
+            seconds[label] = median_run(command, env, runs, stdout, fresh=target)[0]
+            line(label, source, {names[0]: (seconds[label], 0)}, lambda name, time: "")
+        cases = [
+            ("UTF-8 -> UTF-8", utf8, ["/encoding:1", quote], "cp (UTF-8)"),
+            ("Shift_JIS -> ANSI 932", sjis, ["/encoding:0", quote], "iconv CP932 -> UTF-8"),
+            ("Shift_JIS -> UTF-8", sjis, ["/encoding:1", quote], "iconv CP932 -> UTF-8"),
+            ("UTF-8 -> ANSI 932", utf8, ["/encoding:0", quote], None),
+            ("column list (UTF-8)", utf8, ["--list-columns"], "UTF-8 -> UTF-8"),
+            ("column list (Shift_JIS)", sjis, ["--list-columns"], "Shift_JIS -> ANSI 932"),
+        ]
+        for label, source, switches, against in cases:
+            results = {}
+            for name, program in programs.items():
+                command = [program, "/source:" + source] + switches
+                if switches[0] != "--list-columns":
+                    command.insert(2, "/target:" + target)
+                results[name] = median_run(command, env, runs, fresh=target)
+                seconds[(label, name)] = results[name][0]
+
+            def ratio(name, time, against=against):
+                if against is None:
+                    return ""
+                if against in seconds:  # a reference: throughput against it
+                    return f"{seconds[against] / time:.2f}"
+                return f"{time / seconds[(against, name)]:.2f}"  # a column list: time over the conversion's
+
+            line(label, source, results, ratio)
+    if os.path.exists(target):
+        os.remove(target)
+    print("ratio: throughput against cp (UTF-8 -> UTF-8) or iconv (Shift_JIS sources); "
+          "for the column lists, their time over the conversion's", flush=True)
+
+
 def main():
     parser = argparse.ArgumentParser()
     parser.add_argument("--size", type=float, default=256)
     parser.add_argument("--runs", type=int, default=7)
     parser.add_argument("--program")
     parser.add_argument("--big", type=float, default=0)
+    parser.add_argument("--shape")
+    parser.add_argument("--before")
     args = parser.parse_args()
 
     program = args.program or build()
+    if args.shape:
+        shapes = SHAPES if args.shape == "all" else args.shape.split(",")
+        for shape in shapes:
+            if shape not in SHAPES:
+                raise SystemExit(f"unknown shape: {shape}")
+        programs = {"after": program} if args.before else {"quillmark": program}
+        if args.before:
+            programs = {"before": args.before, **programs}
+        shape_table(programs, shapes, args.size, args.runs)
+        return
     prefix = corpus(args.size)
     utf8, sjis = prefix + ".utf8.csv", prefix + ".sjis.csv"
     target = os.path.join(OUT, "target.csv")

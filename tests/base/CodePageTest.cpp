@@ -221,7 +221,13 @@ TEST(ShiftJisRewriterTest, RewritesEveryByteAndPairAsDecodingAndEncoding) {
                       (first < 0x80 && structural(static_cast<char>(first))) +
                           (second < 0x80 && structural(static_cast<char>(second))))
                 << std::hex << first << " " << second;
+            // Only U+0080 is left out, and a byte 0x80 alone stands for it.
+            ASSERT_EQ(rewritten.empty(), first == 0x80 && second == 0x80)
+                << std::hex << first << " " << second;
         }
+        std::string alone;
+        rewriter.Rewrite(std::string(1, static_cast<char>(first)), true, alone);
+        ASSERT_EQ(alone.empty(), first == 0x80) << std::hex << first;
     }
     std::mt19937 random(8);
     const std::string tokens[] = {"a",    ",",    "\x82\xA0", "\x81", "\x81\"",    "\x80",

@@ -5,6 +5,7 @@
 #include <optional>
 #include <random>
 
+#include "csv/CsvShapes.h"
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
 #include "csv/RowShapedCsv.h"
@@ -147,6 +148,36 @@ TEST(ByteCsvQuoterTest, LongRowsAndPaddingComeOutWhole) {
         }
     }
 }
+
+// Every shape of file, cut into pieces at and around one and two blocks of
+// 64 bytes (the row reader needs a byte after a block) and a page: as the
+// machine writes it, whatever the quote columns and the width.
+class ByteCsvQuoterShapes : public ::testing::TestWithParam<test::TCsvShapeName> {};
+
+TEST_P(ByteCsvQuoterShapes, ComeOutAsTheMachineWritesThem) {
+    std::mt19937 random(417);
+    const std::string text = test::ShapedCsv(
+        GetParam().Kind, random, GetParam().Kind == test::TCsvShapeKind::Wide ? 60 : 400, test::kUtf8Words);
+    TColumnSet every;
+    for (std::int32_t column = 0; column < 200; ++column)
+        every.insert(column);
+    for (const TColumnSet& columns :
+         {TColumnSet{}, TColumnSet{1, 10}, every, TColumnSet{0, 2, 3, 150, 5000}}) {
+        for (const std::size_t width : {std::size_t{0}, std::size_t{12}, std::size_t{20}}) {
+            const bool growing = width == 0;
+            const std::optional<std::string> expected = Composed(text, columns, width, growing);
+            for (const std::size_t size : {63, 64, 65, 66, 127, 128, 129, 130, 4095, 4096, 4097}) {
+                ASSERT_TRUE(Quoted(text, columns, width, growing, size) == expected)
+                    << "pieces of " << size << " width " << width << " columns "
+                    << ::testing::PrintToString(columns);
+            }
+            ASSERT_TRUE(Quoted(text, columns, width, growing, text.size()) == expected) << "whole";
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, ByteCsvQuoterShapes, ::testing::ValuesIn(test::kCsvShapes),
+                         [](const auto& info) { return std::string(info.param.Name); });
 
 }  // namespace
 }  // namespace quillmark

@@ -11,6 +11,7 @@
 #include "csv/ConvertCsvFile.h"
 #include "csv/Csv.h"
 #include "csv/CsvFileReader.h"
+#include "csv/CsvShapes.h"
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
 #include "csv/RowShapedCsv.h"
@@ -291,6 +292,36 @@ TEST(StreamingRowShaped, FilesTakenByteByByteGiveWhatTheLoadedTableGives) {
     }
 }
 
+// Files of every shape, in UTF-8 and in Shift_JIS, large enough for every
+// thread of the conversion and for the column list's two parts: the same
+// target and the same shape as the table loaded whole.
+class StreamingShapes : public ::testing::TestWithParam<test::TCsvShapeName> {};
+
+TEST_P(StreamingShapes, GiveWhatTheLoadedTableGives) {
+    test::TTempDir folder;
+    for (const auto& [words, codePage] :
+         {std::pair{&test::kUtf8Words, CP_UTF_8}, std::pair{&test::kShiftJisWords, CP_SHIFT_JIS}}) {
+        SCOPED_TRACE(codePage);
+        // As many rows as make about 4.5 MiB.
+        std::mt19937 random(1217);
+        const std::size_t sample = test::ShapedCsv(GetParam().Kind, random, 1000, *words).size();
+        WriteBytes(folder / "in.csv",
+                   test::ShapedCsv(GetParam().Kind, random, 1000 * (std::size_t{9} << 19) / sample, *words));
+        ASSERT_EQ(DetectCsvFileCodePage(folder.File("in.csv")), codePage);
+        for (const TColumnSet& columns : {TColumnSet{1, 10}, TColumnSet{0, 2, 3}}) {
+            for (const std::int32_t encoding : {0, 1}) {
+                ConvertCsvFile(folder.File("in.csv"), columns, encoding, folder.File("stream.csv"));
+                ASSERT_TRUE(ReadBytes(folder / "stream.csv") == InMemory(folder, columns, encoding))
+                    << encoding << " " << ::testing::PrintToString(columns);
+            }
+        }
+        ExpectShapeOfLoadedTable(folder);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, StreamingShapes, ::testing::ValuesIn(test::kCsvShapes),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
 INSTANTIATE_TEST_SUITE_P(Encodings, StreamingDifferential, ::testing::ValuesIn(Alphabets()),
                          [](const auto& info) { return std::string(info.param.Name); });
 
@@ -390,6 +421,45 @@ TEST(ReadCsvShapeTest, FilesReadInTwoPartsGiveTheWholeShape) {
         EXPECT_GT(progressCalls, 1u);
         EXPECT_EQ(lastDone, test.Content.size());
         EXPECT_EQ(lastTotal, test.Content.size());
+    }
+}
+
+// A Shift_JIS file's shape is read from its bytes where they have the
+// structure of its 932 form; a byte 0x80 alone does not (it stands for
+// U+0080, which the machine drops): a row or a field of nothing else holds
+// no content, and it joins the marks around it into a doubled one. Small
+// files and large ones (read in two parts), with the byte early or late.
+TEST(ReadCsvShapeTest, ShiftJisByte80IsNoContent) {
+    // Kanji past the bytes the detection looks at, whatever follows.
+    const std::string first = Repeat("\x8E\x81\x96\xBC,\x94\xD4\x8D\x86\x82\xA0\x82\xA2\r\n", 8000);
+    const std::string rows = Repeat("\x82\xA0,\"b,c\"\r\n", 400000);  // past 4 MiB: two parts
+    const std::string cases[] = {
+        "a\r\n\x80",
+        "\x80,\x80,\x80,\x80\r\n",
+        "\"p\"\x80\"q,r\",s,t\r\n",
+        "x,\"\x80\",\x80\"y\r\n\x80\r\n",
+        "x,\x80,\x80\r\n",
+        // 0x80 as the second byte of a pair, and alone after a pair.
+        "\x81\x80,\"\x88\x81\x80\",\x88\x81\x80\x80\r\n\x81\x80",
+    };
+    test::TTempDir folder;
+    for (const std::string& odd : cases) {
+        for (const std::string& content : {first + odd, first + rows + odd, first + odd + rows}) {
+            SCOPED_TRACE(Escape(odd) + " in " + std::to_string(content.size()) + " bytes");
+            WriteBytes(folder / "in.csv", content);
+            ASSERT_EQ(DetectCsvFileCodePage(folder.File("in.csv")), CP_SHIFT_JIS);
+            TCsvTable table;
+            ASSERT_TRUE(ReadCsvFile(folder.File("in.csv"), table));
+            for (const bool withFirstRow : {true, false}) {
+                TCsvShape shape;
+                ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape, {}, withFirstRow));
+                EXPECT_EQ(shape.RowCount, table.size());
+                EXPECT_EQ(shape.ColCount, table.front().size());
+                if (withFirstRow) {
+                    EXPECT_TRUE(shape.FirstRow == table.front());
+                }
+            }
+        }
     }
 }
 

@@ -46,6 +46,7 @@ TByteCsvQuoter::TByteCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, s
         if (column < 0) continue;
         if (static_cast<std::size_t>(column) >= kQuickColumns) break;
         FQuoted[static_cast<std::size_t>(column)] = 1;
+        FQuoteList.push_back(static_cast<std::size_t>(column));
     }
 }
 
@@ -186,13 +187,36 @@ inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
 namespace {
 
 // The content of a quoted field, bytes `from` to `to` between its own
-// marks: doubled marks are halved.
-char* CopyUnquoted(char* out, const char* from, const char* to) {
+// marks, where `available` bytes can be read from `from`: doubled marks are
+// halved. `out` has 32 bytes to spare. Most such fields are short and hold
+// no mark: one look at 16 or 32 bytes finds that out.
+[[gnu::always_inline]] inline char* CopyUnquoted(char* out, const char* from, const char* to,
+                                                 std::size_t available) {
+    const auto size = static_cast<std::size_t>(to - from);
+#if defined(__SSE2__) || defined(_M_X64)
+    if (size <= 32 && available >= 32) {
+        const __m128i mark = _mm_set1_epi8('"');
+        const __m128i low = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from));
+        const __m128i high = _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16));
+        const std::uint32_t marks = static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(low, mark))) |
+                                    static_cast<std::uint32_t>(_mm_movemask_epi8(_mm_cmpeq_epi8(high, mark)))
+                                        << 16;
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out), low);
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), high);
+        if ((marks & static_cast<std::uint32_t>((std::uint64_t{1} << size) - 1)) == 0) return out + size;
+        // Marks come in pairs here: one of each is dropped.
+        for (std::size_t i = 0; i < size; ++i) {
+            *out++ = from[i];
+            if (from[i] == '"') ++i;
+        }
+        return out;
+    }
+#endif
     while (const void* mark = std::memchr(from, '"', static_cast<std::size_t>(to - from))) {
         const auto* at = static_cast<const char*>(mark);
-        const auto size = static_cast<std::size_t>(at - from) + 1;
-        std::memcpy(out, from, size);
-        out += size;
+        const auto part = static_cast<std::size_t>(at - from) + 1;
+        std::memcpy(out, from, part);
+        out += part;
         from = at + 2;
     }
     std::memcpy(out, from, static_cast<std::size_t>(to - from));
@@ -208,19 +232,30 @@ char* CopyUnquoted(char* out, const char* from, const char* to) {
 // wider row, so such a row is left to it).
 std::size_t TByteCsvQuoter::ReadRows(std::string_view text, std::size_t at) {
     if ((FGrowing && !FRowsWritten) || FInRow || FColumn != 0 || FColumnCount > kQuickColumns) return at;
-    // Rows a little wider than the rest, with empty fields at the end, are
-    // simple rows too.
-    if (FEnds.size() < FColumnCount + 8) FEnds.resize(FColumnCount + 8);
-    return ReadSimpleRows(text, at, FEnds,
-                          [this, data = text.data()](std::size_t start, const std::size_t* ends,
-                                                     std::size_t count, std::size_t next) {
-                              return WriteSimpleRow(data, start, ends, count, next);
-                          });
+    if (FPaddingWidth != FColumnCount) MakePadding();
+    // The row's writing belongs in the loop over the blocks, which is made
+    // for the processor's vector instructions (and counts bits in one).
+    return ReadSimpleRows(text, at, FWords,
+                          [this, data = text.data(), limit = text.data() + text.size()](const TSimpleRow& row)
+                              QUILLMARK_IN_BLOCK_LOOP { return WriteSimpleRow(data, limit, row); });
 }
 
-bool TByteCsvQuoter::WriteSimpleRow(const char* data, std::size_t start, const std::size_t* ends,
-                                    std::size_t count, std::size_t next) {
-    const std::size_t stored = SimpleFieldsWithContent(data, start, ends[count - 1], count);
+// The empty fields that fill a row up: FPadding from FPaddingAt[k] on fills
+// up a row of k fields.
+void TByteCsvQuoter::MakePadding() {
+    FPadding.clear();
+    FPaddingAt.resize(FColumnCount + 1);
+    for (std::size_t field = 0; field < FColumnCount; ++field) {
+        FPaddingAt[field] = FPadding.size();
+        FPadding += FQuoted[field] != 0 ? ",\"\"" : ",";
+    }
+    FPaddingAt[FColumnCount] = FPadding.size();
+    FPaddingWidth = FColumnCount;
+}
+
+[[gnu::always_inline]] inline bool TByteCsvQuoter::WriteSimpleRow(const char* data, const char* limit,
+                                                                  const TSimpleRow& row) {
+    const std::size_t stored = SimpleFieldsWithContent(data, row.Start, row.End, row.Count);
     if (stored == 0) {
         // As NextRow counts a row that stores nothing.
         ++FEmptyRows;
@@ -231,37 +266,67 @@ bool TByteCsvQuoter::WriteSimpleRow(const char* data, std::size_t start, const s
 
     if (FRowEnded) FinishRow();
     WriteEmptyRows();
-    Reserve(2 * (next - start) + 3 * FColumnCount + 64);
+    Reserve(2 * (row.Next - row.Start) + FPadding.size() + 64);
     char* out = FOutput.Data.get() + FOutput.Size;
-    const char* const end = data + next;  // bytes after `next` may be read, not written
+    // Empty fields past the width are dropped.
+    const std::size_t fields = std::min(row.Count, FColumnCount);
+    TFieldFinder finder(row);
     // Fields that come out as they are, with the commas between them, are
-    // copied at once; empty fields past the width are dropped.
-    const std::size_t fields = std::min(count, FColumnCount);
-    const char* run = data + start;
-    for (std::size_t field = 0, from = start; field < fields; from = ends[field] + 1, ++field) {
-        const std::size_t to = ends[field];
-        const bool quoted = FQuoted[field] != 0;
-        if (quoted == (to > from && data[from] == '"')) continue;
+    // copied at once; `run` is where the bytes not yet copied begin.
+    const char* run = data + row.Start;
+    auto quoteField = [&](std::size_t field) {
+        const std::size_t from = finder.Begin(field), to = finder.End(field);
         out = CopyRun(out, run, static_cast<std::size_t>(data + from - run),
-                      static_cast<std::size_t>(end - run));
-        if (quoted) {
-            *out++ = '"';
-            out = CopyRun(out, data + from, to - from, next - from);
-            *out++ = '"';
-        } else {
-            out = CopyUnquoted(out, data + from + 1, data + to - 1);
-        }
+                      static_cast<std::size_t>(limit - run));
+        *out++ = '"';
+        out = CopyRun(out, data + from, to - from, static_cast<std::size_t>(limit - data) - from);
+        *out++ = '"';
         run = data + to;
-    }
-    out = CopyRun(out, run, static_cast<std::size_t>(data + ends[fields - 1] - run),
-                  static_cast<std::size_t>(end - run));
-    for (std::size_t field = fields; field < FColumnCount; ++field) {
-        *out++ = ',';
-        if (FQuoted[field] != 0) {
-            *out++ = '"';
-            *out++ = '"';
+    };
+    // Only two kinds of field change: those of quote columns that are not
+    // quoted, and quoted ones of the other columns. The quoted fields are
+    // those the row's opening marks begin, in the order of the columns.
+    auto quote = FQuoteList.begin();
+    const auto quoteEnd = std::lower_bound(quote, FQuoteList.end(), fields);
+    for (std::size_t w = 0; w < row.WordCount; ++w) {
+        const TRowWord& word = row.Words[w];
+        for (std::uint64_t openings = word.Openings; openings != 0; openings &= openings - 1) {
+            const int k = std::countr_zero(openings);
+            const std::size_t field =
+                word.Before +
+                static_cast<std::size_t>(std::popcount(word.Separators & ((std::uint64_t{1} << k) - 1)));
+            if (field >= fields) break;
+            for (; quote != quoteEnd && *quote < field; ++quote)
+                quoteField(*quote);
+            if (quote != quoteEnd && *quote == field) {
+                ++quote;
+                continue;
+            }
+            // The field ends at the first separator after its opening mark.
+            const std::size_t from = word.Block + static_cast<std::size_t>(k);
+            std::size_t to = row.End;
+            if (field + 1 < row.Count) {
+                std::uint64_t after = word.Separators & ~detail::BitsUpTo(k);
+                std::size_t next = w;
+                while (after == 0)
+                    after = row.Words[++next].Separators;
+                to = row.Words[next].Block + static_cast<std::size_t>(std::countr_zero(after));
+            }
+            out = CopyRun(out, run, static_cast<std::size_t>(data + from - run),
+                          static_cast<std::size_t>(limit - run));
+            out = CopyUnquoted(out, data + from + 1, data + to - 1,
+                               static_cast<std::size_t>(limit - data) - from - 1);
+            run = data + to;
         }
     }
+    for (; quote != quoteEnd; ++quote)
+        quoteField(*quote);
+    const std::size_t last = finder.End(fields - 1);
+    out =
+        CopyRun(out, run, static_cast<std::size_t>(data + last - run), static_cast<std::size_t>(limit - run));
+    const std::size_t padding = FPaddingAt[FColumnCount] - FPaddingAt[fields];
+    std::memcpy(out, FPadding.data() + FPaddingAt[fields], padding);
+    out += padding;
     *out++ = '\r';
     *out++ = '\n';
     FOutput.Size = static_cast<std::size_t>(out - FOutput.Data.get());

@@ -3,12 +3,14 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <vector>
 
 #include "base/ColumnSet.h"
 #include "base/FileSystem.h"
 #include "csv/ByteCsvMachine.h"
+#include "csv/SimpleRows.h"
 
 namespace quillmark {
 
@@ -48,21 +50,25 @@ class TByteCsvQuoter {
     void WriteEmptyRows();
     void AppendEmptyFields(std::size_t from, std::size_t to);
     bool IsQuoted(std::size_t column) const;
-    bool WriteSimpleRow(const char* data, std::size_t start, const std::size_t* ends, std::size_t count,
-                        std::size_t next);
+    bool WriteSimpleRow(const char* data, const char* limit, const TSimpleRow& row);
+    void MakePadding();
 
     void Reserve(std::size_t size) { FOutput.Reserve(size); }
     void FlushIfFull();
 
     IByteSink& FOut;
     const TColumnSet& FQuoteColumns;
-    std::vector<std::uint8_t> FQuoted;  // quick answers for the first columns
+    std::vector<std::uint8_t> FQuoted;    // quick answers for the first columns
+    std::vector<std::size_t> FQuoteList;  // those of them that are quoted, in order
     std::size_t FColumnCount;
     bool FGrowing;
 
     TByteCsvMachine<TByteCsvQuoter> FMachine{*this};
-    std::vector<std::size_t> FEnds;  // where the fields of a simple row end
-    std::size_t FColumn = 0;         // the machine's field in the row being read
+    std::vector<TRowWord> FWords;  // the simple row being read
+    std::string FPadding;          // empty fields that fill rows up (see MakePadding)
+    std::vector<std::size_t> FPaddingAt;
+    std::size_t FPaddingWidth = SIZE_MAX;
+    std::size_t FColumn = 0;  // the machine's field in the row being read
 
     bool FInRow = false;          // something was stored in the row being read
     bool FRowEnded = false;       // the row stored in last is read, not yet finished

@@ -6,8 +6,17 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <vector>
 
 #include "csv/ByteCsvMachine.h"
+
+// On a lambda called in the loop over the blocks: inlined there, it is
+// compiled for the loop's vector instructions (bit counts among them).
+#if defined(__GNUC__)
+#define QUILLMARK_IN_BLOCK_LOOP __attribute__((always_inline))
+#else
+#define QUILLMARK_IN_BLOCK_LOOP
+#endif
 
 namespace quillmark {
 
@@ -121,6 +130,7 @@ struct TBlockClasses {
     std::uint64_t Separators;
     std::uint64_t LineEnds;
     std::uint64_t Odd;
+    std::uint64_t Openings;  // quotation marks right at the start of a field
 };
 
 // Classifies block after block, carrying what a block tells the next.
@@ -140,6 +150,7 @@ class TBlockClassifier {
         // An opening mark begins a field or follows a closing one (a doubled
         // mark); a closing mark ends the field or is followed by the mark it
         // is doubled with.
+        classes.Openings = masks.Quote & ((classes.Separators << 1) | FAfterSeparator);
         const std::uint64_t opening = masks.Quote & quoted, closing = masks.Quote & ~quoted;
         classes.Odd =
             masks.Odd | (masks.Return & (quoted | ~nextIsLineFeed)) |
@@ -253,6 +264,60 @@ inline std::size_t SimpleFieldsWithContent(const char* data, std::size_t start, 
     return 0;
 }
 
+// A block's part of a simple row: where the block starts, the row's
+// separators in it (the LF that ends the row among them), the quotation
+// marks in it that open a field of the row, and how many separators of the
+// row come before the block.
+struct TRowWord {
+    std::size_t Block;
+    std::uint64_t Separators;
+    std::uint64_t Openings;
+    std::size_t Before;
+};
+
+// A simple row as ReadSimpleRows hands it over: its words are those of the
+// blocks that hold a separator or an opening mark of it, in order.
+struct TSimpleRow {
+    std::size_t Start;  // where the row begins
+    std::size_t End;    // where its line end begins, at the CR or the LF
+    std::size_t Next;   // where the next row begins
+    std::size_t Count;  // its fields
+    const TRowWord* Words;
+    std::size_t WordCount;
+};
+
+// Where the fields of a simple row begin and end, for fields asked for in
+// increasing order (a field may be asked for again): the cost is that of the
+// words and separators passed on the way, not of the fields after them.
+class TFieldFinder {
+  public:
+    explicit TFieldFinder(const TSimpleRow& row)
+        : FRow(row), FBits(row.WordCount > 0 ? row.Words[0].Separators : 0) {}
+
+    std::size_t Begin(std::size_t field) { return field == 0 ? FRow.Start : Separator(field - 1) + 1; }
+    std::size_t End(std::size_t field) { return field + 1 == FRow.Count ? FRow.End : Separator(field); }
+
+  private:
+    // Separator `n` of the row, counted from 0.
+    std::size_t Separator(std::size_t n) {
+        if (FWord + 1 < FRow.WordCount && FRow.Words[FWord + 1].Before <= n) {
+            do {
+                ++FWord;
+            } while (FWord + 1 < FRow.WordCount && FRow.Words[FWord + 1].Before <= n);
+            FBits = FRow.Words[FWord].Separators;
+            FIndex = FRow.Words[FWord].Before;
+        }
+        for (; FIndex < n; ++FIndex)
+            FBits &= FBits - 1;
+        return FRow.Words[FWord].Block + static_cast<std::size_t>(std::countr_zero(FBits));
+    }
+
+    const TSimpleRow& FRow;
+    std::size_t FWord = 0;
+    std::uint64_t FBits;     // the separators of word FWord from separator FIndex on
+    std::size_t FIndex = 0;  // the separator at the lowest bit of FBits
+};
+
 // Reads on over the rows most CSV files are made of, 64 bytes at a time,
 // for TByteCsvMachine's actions to take whole. A row is simple when each of
 // its fields is plain (no quotation mark) or quoted (a mark opens it, the
@@ -266,40 +331,53 @@ inline std::size_t SimpleFieldsWithContent(const char* data, std::size_t start, 
 //
 // `start` must begin a row, where the machine is at FieldStart after a line
 // break or at the start of the text. For each simple row that ends before
-// the last 64 bytes of `text` it calls row(start, ends, count, next), where
-// ends[k] is where field k ends (at the comma after it, or at the row's
-// CR or LF), `count` the number of fields and `next` where the next row
-// starts. It stops at the first row that is not simple, has more fields
-// than `ends` has room for, is not whole, or for which `row` returns false,
-// and returns where that row starts.
+// the last 64 bytes of `text` it calls row(simpleRow), whose words are kept
+// in `words`. It stops at the first row that is not simple, is not whole,
+// spans more than kMostRowWords words or for which `row` returns false, and
+// returns where that row starts.
+inline constexpr std::size_t kMostRowWords = std::size_t{1} << 14;
+
 template <class TRow>
-std::size_t ReadSimpleRows(std::string_view text, std::size_t start, std::span<std::size_t> ends,
+std::size_t ReadSimpleRows(std::string_view text, std::size_t start, std::vector<TRowWord>& words,
                            TRow&& row) {
     const char* const data = text.data();
-    std::size_t rowStart = start;
-    std::size_t count = 0;
-    detail::ForEachBlock(data, start, text.size(), [&](std::size_t block, detail::TBlockClasses classes) {
-        for (std::uint64_t bits = classes.Separators; bits != 0; bits &= bits - 1) {
-            const int k = std::countr_zero(bits);
-            if (count == ends.size()) return false;
-            std::size_t end = block + static_cast<std::size_t>(k);
-            if (((classes.LineEnds >> k) & 1) == 0) {
-                ends[count++] = end;
-                continue;
-            }
-            if ((classes.Odd & detail::BitsUpTo(k)) != 0) return false;
-            classes.Odd &= ~detail::BitsUpTo(k);
-            const std::size_t next = end + 1;
-            if (end > rowStart && data[end - 1] == '\r') --end;
-            ends[count++] = end;
-            if (!row(rowStart, ends.data(), count, next)) return false;
-            rowStart = next;
-            count = 0;
-        }
-        // What is left belongs to the row not yet ended.
-        return classes.Odd == 0;
-    });
-    return rowStart;
+    TSimpleRow simple{start, 0, 0, 0, nullptr, 0};
+    std::size_t count = 0;  // separators of the row in the words so far
+    words.clear();
+    detail::ForEachBlock(data, start, text.size(),
+                         [&](std::size_t block, detail::TBlockClasses classes) QUILLMARK_IN_BLOCK_LOOP {
+                             std::uint64_t separators = classes.Separators, openings = classes.Openings;
+                             for (std::uint64_t lineEnds = classes.LineEnds; lineEnds != 0;
+                                  lineEnds &= lineEnds - 1) {
+                                 const int k = std::countr_zero(lineEnds);
+                                 const std::uint64_t upTo = detail::BitsUpTo(k);
+                                 if ((classes.Odd & upTo) != 0) return false;
+                                 classes.Odd &= ~upTo;
+                                 words.push_back({block, separators & upTo, openings & upTo, count});
+                                 count += static_cast<std::size_t>(std::popcount(separators & upTo));
+                                 separators &= ~upTo;
+                                 openings &= ~upTo;
+                                 std::size_t end = block + static_cast<std::size_t>(k);
+                                 simple.Next = end + 1;
+                                 if (end > simple.Start && data[end - 1] == '\r') --end;
+                                 simple.End = end;
+                                 simple.Count = count;
+                                 simple.Words = words.data();
+                                 simple.WordCount = words.size();
+                                 if (!row(static_cast<const TSimpleRow&>(simple))) return false;
+                                 simple.Start = simple.Next;
+                                 count = 0;
+                                 words.clear();
+                             }
+                             // What is left belongs to the row not yet ended.
+                             if ((separators | openings) != 0) {
+                                 if (words.size() == kMostRowWords) return false;
+                                 words.push_back({block, separators, openings, count});
+                                 count += static_cast<std::size_t>(std::popcount(separators));
+                             }
+                             return classes.Odd == 0;
+                         });
+    return simple.Start;
 }
 
 // ReadSimpleRows for those who only count fields: calls

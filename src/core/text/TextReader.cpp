@@ -1,6 +1,7 @@
 #include "text/TextReader.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "base/Exception.h"
 #include "base/Messages.h"
@@ -135,6 +136,27 @@ void TTextReader::Hand(std::string_view view, std::string& buffer, std::string& 
     std::swap(buffer, text);
 }
 
+namespace {
+
+// Whether Shift_JIS bytes, read as they are, split as the 932 text they
+// rewrite to, field for field. The rewriting changes no byte the CSV
+// machine acts on and leaves no character out but U+0080, which a byte 0x80
+// alone stands for. A byte 0x80 right after one from 0x81 up is either the
+// second byte of a pair or comes right after a character that is content:
+// the field holds content either way, and no mark or separator is next to
+// another for its leaving out.
+bool ReadsAsRewritten(std::string_view bytes) {
+    const char* const begin = bytes.data();
+    const char* const end = begin + bytes.size();
+    for (const char* at = begin;; ++at) {
+        at = static_cast<const char*>(std::memchr(at, 0x80, static_cast<std::size_t>(end - at)));
+        if (at == nullptr) return true;
+        if (at == begin || static_cast<std::uint8_t>(at[-1]) < 0x81) return false;
+    }
+}
+
+}  // namespace
+
 bool TTextReader::ReadAs(TCodePage target, std::string_view& text, bool exact) {
     text = {};
     std::string_view bytes;
@@ -146,6 +168,10 @@ bool TTextReader::ReadAs(TCodePage target, std::string_view& text, bool exact) {
         return true;
     }
     if (target != CP_UTF_8) {
+        if (!exact && ReadsAsRewritten(bytes)) {
+            text = bytes;
+            return true;
+        }
         if (!FRewriter) FRewriter = std::make_unique<TShiftJisRewriter>();
         FDecoded.clear();
         FRewriter->Rewrite(bytes, FDone, FDecoded);

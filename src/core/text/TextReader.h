@@ -45,7 +45,9 @@ class TTextReader {
     // U+0080 left out (the CSV machine drops it anyway): the text Read
     // gives, less U+0080, as `target` writes it. The view holds until the
     // next call. Without `exact`, ill-formed UTF-8 passes as it is (see
-    // TUtf8Cleaner); a reader that began exact may be let go later (the
+    // TUtf8Cleaner), and so may Shift_JIS read in 932: the same bytes the
+    // CSV machine acts on, the same fields empty or not, for reading a
+    // file's shape. A reader that began exact may be let go later (the
     // pieces before stay exact), not the other way round. Use one of Read
     // and ReadAs on a reader, not both.
     bool ReadAs(TCodePage target, std::string_view& text, bool exact = true);
