@@ -213,39 +213,38 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     std::size_t ReadRows(std::string_view text, std::size_t at) {
         if (FColumn != 0 || FRow == 0) return at;
         const char* const data = text.data();
-        return ReadSimpleRows(
-            text, at, FEnds,
-            [this, data](std::size_t start, const std::size_t* ends, std::size_t count, std::size_t) {
-                std::size_t width = 0;  // up to the last field with content
-                for (std::size_t k = 0; k < count; ++k) {
-                    std::size_t from = k == 0 ? start : ends[k - 1] + 1, to = ends[k];
-                    const bool quoted = from != to && data[from] == '"';
-                    if (quoted) {
-                        ++from;
-                        --to;
-                    }
-                    if (from == to) continue;
-                    width = k + 1;
-                    const char* const content = data + from;
-                    const std::size_t size = to - from;
-                    FFieldBreaks =
-                        quoted && ((size >= 2 && content[0] == '"' && content[1] == '"') ||
-                                   std::memchr(content, ',', size) || std::memchr(content, '\n', size));
-                    if (FAnsi) {
-                        FInField = false;
-                        ScanUtf8(reinterpret_cast<const std::uint8_t*>(content), size);
-                    }
-                    if (FFieldBreaks) AddBreaking(k);
+        return ReadSimpleRows(text, at, FWords, [this, data](const TSimpleRow& row) {
+            TFieldFinder fields(row);
+            std::size_t width = 0;  // up to the last field with content
+            for (std::size_t k = 0; k < row.Count; ++k) {
+                std::size_t from = fields.Begin(k), to = fields.End(k);
+                const bool quoted = from != to && data[from] == '"';
+                if (quoted) {
+                    ++from;
+                    --to;
                 }
-                FFieldBreaks = false;
-                FInField = false;
-                if (width > 0) {
-                    FCheck.RowCount = FRow + 1;
-                    FCheck.ColCount = std::max<std::uint64_t>(FCheck.ColCount, width);
+                if (from == to) continue;
+                width = k + 1;
+                const char* const content = data + from;
+                const std::size_t size = to - from;
+                FFieldBreaks =
+                    quoted && ((size >= 2 && content[0] == '"' && content[1] == '"') ||
+                               std::memchr(content, ',', size) || std::memchr(content, '\n', size));
+                if (FAnsi) {
+                    FInField = false;
+                    ScanUtf8(reinterpret_cast<const std::uint8_t*>(content), size);
                 }
-                ++FRow;
-                return true;
-            });
+                if (FFieldBreaks) AddBreaking(k);
+            }
+            FFieldBreaks = false;
+            FInField = false;
+            if (width > 0) {
+                FCheck.RowCount = FRow + 1;
+                FCheck.ColCount = std::max<std::uint64_t>(FCheck.ColCount, width);
+            }
+            ++FRow;
+            return true;
+        });
     }
 
     // The labels are the caller's to read: the text is not exact.
@@ -360,7 +359,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     std::string FCarry;              // UTF-8: the start of a character cut by a piece's end
     std::size_t FCarryNeeded = 0;
     std::vector<std::uint64_t> FBreaking;
-    std::array<std::size_t, 1024> FEnds;  // where the fields of a simple row end
+    std::vector<TRowWord> FWords;  // the words of a simple row, see ReadSimpleRows
     std::vector<std::string> FFirstRow8;
     std::vector<std::u16string> FFirstRow16;
 };
