@@ -1,7 +1,6 @@
 #include "csv/CsvCheck.h"
 
 #include <algorithm>
-#include <array>
 #include <atomic>
 #include <cstring>
 
