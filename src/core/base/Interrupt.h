@@ -1,0 +1,17 @@
+#pragma once
+
+namespace quillmark {
+
+// Requests to stop from outside (Ctrl+C, SIGTERM, a closed terminal; on Windows Ctrl+C,
+// Ctrl+Break and a closed console) become a flag instead of ending the process at once, so
+// that work in progress stops at a safe point and leaves every file as it was.
+void InstallInterruptHandlers();
+
+// The signal number of the first request that arrived (SIGINT, SIGTERM, SIGHUP; on Windows
+// SIGINT for Ctrl+C and Ctrl+Break, SIGTERM for a closed console), or 0.
+int InterruptSignal() noexcept;
+
+// Throws EAbort once a request has arrived.
+void CheckInterrupt();
+
+}  // namespace quillmark
