@@ -87,5 +87,7 @@ int main() {
     const int status = quillmark::RunCli(arguments, out, err);
     out.flush();
     err.flush();
+    // An interrupted run says so in its status, as a shell expects.
+    if (const int signal = quillmark::InterruptSignal(); signal != 0) return 128 + signal;
     return status;
 }

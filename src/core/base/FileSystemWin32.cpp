@@ -15,6 +15,7 @@
 #include "base/Exception.h"
 #include "base/FileSystem.h"
 #include "base/Format.h"
+#include "base/Interrupt.h"
 #include "base/Messages.h"
 #include "base/Stream.h"
 
@@ -240,6 +241,11 @@ TSafeFileWriter::TSafeFileWriter(std::u16string_view targetPath) : FTargetPath(t
     if (existing == INVALID_HANDLE_VALUE) {
         const DWORD error = ::GetLastError();
         if (error != ERROR_FILE_NOT_FOUND) RaiseCreateError(targetPath, error);
+    } else if (const DWORD attributes = ::GetFileAttributesW(Wide(target));
+               attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY) != 0) {
+        // Read-only means "do not replace me", also to an administrator.
+        ::CloseHandle(existing);
+        RaiseCreateError(targetPath, ERROR_ACCESS_DENIED);
     } else if (::GetFileType(existing) != FILE_TYPE_DISK) {
         // A device or a pipe (NUL, CON, \\.\pipe\...) cannot be replaced: write into it.
         FDescriptor = ::_open_osfhandle(reinterpret_cast<std::intptr_t>(existing), _O_WRONLY | _O_BINARY);
@@ -288,6 +294,9 @@ void TSafeFileWriter::SetPermissions(std::filesystem::perms permissions) {
 }
 
 void TSafeFileWriter::Write(std::string_view bytes) {
+    // Ctrl+C or a closed console stops the writing here, where the old
+    // target is still whole: the temporary file goes with the writer.
+    CheckInterrupt();
     if (FDescriptor < 0) RaiseWriteError(ERROR_INVALID_HANDLE);
     if (FBuffer.size() + bytes.size() > kWriteBufferSize) Flush();
     if (bytes.size() >= kWriteBufferSize) {
@@ -316,6 +325,7 @@ void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
 }
 
 void TSafeFileWriter::Commit() {
+    CheckInterrupt();
     if (FDescriptor < 0) RaiseWriteError(ERROR_INVALID_HANDLE);
     Flush();
     const bool renaming = !FTemporary.empty();
@@ -331,6 +341,16 @@ void TSafeFileWriter::Commit() {
     const std::u16string target = FromNativePath(FTarget);
     const std::u16string temporary = FromNativePath(FTemporary);
     if (FReplacing) {
+        // A program that opened the old file without sharing in the
+        // meantime keeps it: it is not replaced under that program's feet.
+        const HANDLE existing = ::CreateFileW(Wide(target), GENERIC_WRITE | DELETE,
+                                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                              OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        if (existing != INVALID_HANDLE_VALUE) {
+            ::CloseHandle(existing);
+        } else if (const DWORD error = ::GetLastError(); error != ERROR_FILE_NOT_FOUND) {
+            RaiseWriteError(static_cast<int>(error));
+        }
         // Keeps the old file's attributes, security and alternate streams.
         if (::ReplaceFileW(Wide(target), Wide(temporary), nullptr,
                            REPLACEFILE_IGNORE_MERGE_ERRORS | REPLACEFILE_IGNORE_ACL_ERRORS, nullptr,
