@@ -133,6 +133,16 @@ class TApiDecoder final : public TCodePageDecoder {
     std::size_t Boundary(std::string_view bytes, bool must) const {
         if (FSingleByte) return bytes.size();
         if (FCodePage == CP_UTF_8) {
+            // After a seven-bit byte that no lead byte of the three before
+            // can claim: an ill-formed sequence cut there could read
+            // differently at the end of a text than inside one.
+            for (std::size_t i = bytes.size(); i > 0; --i) {
+                if (static_cast<std::uint8_t>(bytes[i - 1]) >= 0x80) continue;
+                bool claimed = false;
+                for (std::size_t back = 2; back <= 4 && back <= i; ++back)
+                    claimed = claimed || static_cast<std::uint8_t>(bytes[i - back]) >= 0xC0;
+                if (!claimed) return i;
+            }
             const std::size_t complete = CompleteUtf8Length(bytes);
             return complete > 0 || !must ? complete : bytes.size();
         }
