@@ -1,6 +1,8 @@
 #include "base/CodePage.h"
-#include "base/CodePageIcu.h"
+#include "base/CodePageCache.h"
+#include "base/CodePageExact.h"
 #include "base/Utf.h"
+#include "support/Platform.h"
 
 #include <gtest/gtest.h>
 
@@ -89,6 +91,13 @@ class MultiByteToWideCharTest : public testing::TestWithParam<TDecodeCase> {};
 
 TEST_P(MultiByteToWideCharTest, ReadsWhatWindowsReads) {
     const auto& [codePage, bytes, expected] = GetParam();
+    if (!test::SystemConverts(codePage)) GTEST_SKIP() << "Wine has no converter for " << codePage;
+    // Wine's 20932 reads A1 C1 as U+301C where Windows gives U+FF5E, and
+    // has no JIS X 0212 (8F xx xx).
+    if (codePage == 20932 && test::UnderWine()) GTEST_SKIP() << "Wine's table of 20932 differs";
+    // Wine's 932 takes the byte after a lead byte into the default character
+    // even when it is no trail byte ("\x81 " gives U+30FB alone).
+    if (bytes == "\x81 " && test::UnderWine()) GTEST_SKIP() << "Wine swallows a bad trail byte";
     EXPECT_EQ(MultiByteToWideChar(codePage, bytes), expected);
 }
 
@@ -127,6 +136,7 @@ TEST(CodePageTest, PiecesGiveTheSameResultAsOneCall) {
                                                               "A"},
                                                              {1252, "\x80\xE9z"}};
     for (const auto& [codePage, bytes] : decodeCases) {
+        if (!test::SystemConverts(codePage)) continue;  // Wine: no ISO-2022-JP
         const std::u16string whole = *MultiByteToWideChar(codePage, bytes);
         for (std::size_t size = 1; size <= bytes.size(); ++size) {
             const auto decoder = TCodePageDecoder::Create(codePage);
@@ -213,6 +223,12 @@ TEST(ShiftJisRewriterTest, RewritesEveryByteAndPairAsDecodingAndEncoding) {
     for (unsigned first = 0; first < 0x100; ++first) {
         for (unsigned second = 0; second < 0x100; ++second) {
             const std::string bytes{static_cast<char>(first), static_cast<char>(second)};
+            // Wine's decoder takes a byte that is no trail byte into the
+            // default character after a lead byte; the rewriter keeps
+            // seven-bit bytes as Windows does.
+            if (test::UnderWine() && IsLead932(static_cast<std::uint8_t>(first)) &&
+                !IsTrail932(static_cast<std::uint8_t>(second)))
+                continue;
             std::string rewritten;
             rewriter.Rewrite(bytes, true, rewritten);
             ASSERT_EQ(rewritten, expected(bytes)) << std::hex << first << " " << second;
@@ -229,6 +245,7 @@ TEST(ShiftJisRewriterTest, RewritesEveryByteAndPairAsDecodingAndEncoding) {
         rewriter.Rewrite(std::string(1, static_cast<char>(first)), true, alone);
         ASSERT_EQ(alone.empty(), first == 0x80) << std::hex << first;
     }
+    if (test::UnderWine()) return;  // the same difference, in longer texts
     std::mt19937 random(8);
     const std::string tokens[] = {"a",    ",",    "\x82\xA0", "\x81", "\x81\"",    "\x80",
                                   "\xA0", "\xB1", "\xED\x40", "\xFC", "seven bits"};

@@ -3,8 +3,11 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <cerrno>
 #include <sstream>
 
+#include "base/FileSystem.h"
+#include "base/Utf.h"
 #include "support/TestFiles.h"
 
 namespace quillmark {
@@ -57,7 +60,17 @@ struct FailureCase {
     std::vector<std::string> arguments;  // "@" stands for the test's folder
     int exitCode;
     std::string err;
+    int error;  // the system's error number whose text ends `err`, or 0
 };
+
+// The system's error numbers for a missing folder and a folder in the way.
+#if defined(_WIN32)
+constexpr int kNoFolder = 3;     // ERROR_PATH_NOT_FOUND
+constexpr int kFolderInWay = 5;  // ERROR_ACCESS_DENIED
+#else
+constexpr int kNoFolder = ENOENT;
+constexpr int kFolderInWay = EISDIR;
+#endif
 
 class RunCliFailure : public RunCliTest, public ::testing::WithParamInterface<FailureCase> {};
 
@@ -71,41 +84,51 @@ TEST_P(RunCliFailure, ReportsOnStderr) {
         arguments.push_back(argument);
     }
     EXPECT_EQ(Run(arguments), GetParam().exitCode);
+    // The path as the message shows it: expanded, with the system's separators.
     std::string expected = GetParam().err;
-    if (auto at = expected.find('@'); at != std::string::npos)
-        expected.replace(at, 1, folder.Path().string());
+    if (auto at = expected.find('@'); at != std::string::npos) {
+        const auto end = expected.find('"', at);
+        const std::string path = folder.Path().string() + expected.substr(at + 1, end - at - 1);
+        expected.replace(at, end - at, Utf16ToUtf8(ExpandFileName(NativeToUnicode(path))));
+    }
+    if (GetParam().error != 0) expected += Utf16ToUtf8(SystemErrorText(GetParam().error)) + "\n";
     EXPECT_EQ(err.str(), expected);
     EXPECT_EQ(out.str(), "");
     EXPECT_EQ(folder.Listing(), "dir in.csv");
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    Failures, RunCliFailure,
-    ::testing::Values(FailureCase{"MissingSource",
-                                  {"/source:@/gone.csv", "/target:@/out.csv"},
-                                  1,
-                                  "変換元CSVファイルが見つかりません。\n"},
-                      FailureCase{"NoSourceAtAll",
-                                  {"/target:@/out.csv", "/auto"},
-                                  1,
-                                  "変換元CSVファイルが見つかりません。\n"},
-                      FailureCase{"SourceIsAFolder",
-                                  {"/source:@/dir", "/target:@/out.csv"},
-                                  1,
-                                  "変換元CSVファイルが見つかりません。\n"},
-                      FailureCase{"TargetFolderMissing",
-                                  {"/source:@/in.csv", "/target:@/no/out.csv"},
-                                  1,
-                                  "ファイル \"@/no/out.csv\" を作成できません。No such file or directory\n"},
-                      FailureCase{"TargetIsAFolder",
-                                  {"/source:@/in.csv", "/target:@/dir"},
-                                  1,
-                                  "ファイル \"@/dir\" を作成できません。Is a directory\n"},
-                      FailureCase{"InvalidPathCharacter",
-                                  {"/source:@/in.csv", "/target:@/out.csv", "a|b"},
-                                  2,
-                                  "ファイル名に無効な文字が含まれています\n"}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(Failures, RunCliFailure,
+                         ::testing::Values(FailureCase{"MissingSource",
+                                                       {"/source:@/gone.csv", "/target:@/out.csv"},
+                                                       1,
+                                                       "変換元CSVファイルが見つかりません。\n",
+                                                       0},
+                                           FailureCase{"NoSourceAtAll",
+                                                       {"/target:@/out.csv", "/auto"},
+                                                       1,
+                                                       "変換元CSVファイルが見つかりません。\n",
+                                                       0},
+                                           FailureCase{"SourceIsAFolder",
+                                                       {"/source:@/dir", "/target:@/out.csv"},
+                                                       1,
+                                                       "変換元CSVファイルが見つかりません。\n",
+                                                       0},
+                                           FailureCase{"TargetFolderMissing",
+                                                       {"/source:@/in.csv", "/target:@/no/out.csv"},
+                                                       1,
+                                                       "ファイル \"@/no/out.csv\" を作成できません。",
+                                                       kNoFolder},
+                                           FailureCase{"TargetIsAFolder",
+                                                       {"/source:@/in.csv", "/target:@/dir"},
+                                                       1,
+                                                       "ファイル \"@/dir\" を作成できません。",
+                                                       kFolderInWay},
+                                           FailureCase{"InvalidPathCharacter",
+                                                       {"/source:@/in.csv", "/target:@/out.csv", "a|b"},
+                                                       2,
+                                                       "ファイル名に無効な文字が含まれています\n",
+                                                       0}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 }  // namespace
 }  // namespace quillmark

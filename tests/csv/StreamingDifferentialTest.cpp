@@ -15,6 +15,7 @@
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
 #include "csv/RowShapedCsv.h"
+#include "support/Platform.h"
 #include "support/TestFiles.h"
 #include "text/TextLoader.h"
 #include "text/TextReader.h"
@@ -174,6 +175,11 @@ TEST_P(StreamingDifferential, LargeFileGivesTheSameTarget) {
 
 // The piecewise reader decodes as the whole-file loader, whatever the pieces.
 TEST_P(StreamingDifferential, TextReaderPiecesJoinToTheWholeText) {
+    // Wine's UTF-8 decoder reads an ill-formed sequence at the end of a text
+    // differently from the same sequence inside one ("\xE3\t" gives U+FFFD
+    // alone, "\xE3\tx" U+FFFD, tab, x); Windows reads both alike.
+    if (test::UnderWine() && std::string_view(GetParam().Name).starts_with("Utf8"))
+        GTEST_SKIP() << "Wine's UTF-8 decoder depends on where the text ends";
     std::mt19937 random(99);
     for (int round = 0; round < 40; ++round) {
         const std::string content = RandomContent(GetParam(), random, random() % 60);

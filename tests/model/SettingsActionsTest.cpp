@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "base/FileSystem.h"
 #include "base/Utf.h"
 #include "model/FormMainModel.h"
 #include "model/RecordingUserInterface.h"
@@ -68,7 +69,8 @@ TEST_F(SettingsActionsTest, FailedSaveKeepsTheRememberedFile) {
     model.OpenSettingsFile(folder.File("s.qmk"));
     EXPECT_FALSE(model.SaveToIni(folder.File("no/such.qmk")));
     EXPECT_EQ(model.SettingsFileName(), folder.File("s.qmk"));
-    EXPECT_THAT(ui.Shown, ElementsAre(StartsWith("warning: ファイル \"" + (folder / "no/such.qmk").string() +
+    EXPECT_THAT(ui.Shown, ElementsAre(StartsWith("warning: ファイル \"" +
+                                                 Utf16ToUtf8(ExpandFileName(folder.File("no/such.qmk"))) +
                                                  "\" を作成できません。")));
 }
 

@@ -73,6 +73,7 @@ TEST_F(WriteBatchFileTest, FailureLeavesTheOldFile) {
     EXPECT_EQ(folder.Listing(), "dir.bat run.bat");
 }
 
+#if !defined(_WIN32)
 // The script, run by /bin/sh, hands a stub program exactly the arguments the
 // batch line would, whatever the paths hold.
 TEST_F(WriteBatchFileTest, ShellScriptPassesEveryArgumentIntact) {
@@ -95,6 +96,7 @@ TEST_F(WriteBatchFileTest, ShellScriptPassesEveryArgumentIntact) {
                               "]\n[/target:/tmp/\xFF\xFEraw;&|.csv]\n"
                               "[/encoding:1]\n[/quote:0,2]\n[/auto]\n");
 }
+#endif
 
 TEST(IsShellScriptNameTest, LooksAtTheEndOnly) {
     EXPECT_TRUE(IsShellScriptName(u"/a/run.sh"));

@@ -4,7 +4,9 @@
 #include <gtest/gtest.h>
 
 #include "base/Exception.h"
+#include "base/FileSystem.h"
 #include "base/Messages.h"
+#include "base/Utf.h"
 #include "support/TestFiles.h"
 
 // Runs with LC_ALL=ja_JP.UTF-8: the ANSI code page is 932.
@@ -139,8 +141,8 @@ TEST_F(SettingsFileTest, RoundTripKeepsTheRecord) {
 TEST_F(SettingsFileTest, FailedWriteLeavesTheOldFile) {
     WriteBytes(folder / "s.qmk", "[FILE]\r\nSOURCE=old\r\n");
     EXPECT_THAT([&] { WriteSettingsFile({}, folder.File("missing/s.qmk")); },
-                ThrowsMessage<EFCreateError>(
-                    ::testing::StartsWith("ファイル \"" + (folder / "missing/s.qmk").string())));
+                ThrowsMessage<EFCreateError>(::testing::StartsWith(
+                    "ファイル \"" + Utf16ToUtf8(ExpandFileName(folder.File("missing/s.qmk"))))));
     std::filesystem::create_directory(folder / "dir.qmk");
     EXPECT_THROW(WriteSettingsFile({}, folder.File("dir.qmk")), Exception);
     EXPECT_EQ(ReadBytes(folder / "s.qmk"), "[FILE]\r\nSOURCE=old\r\n");

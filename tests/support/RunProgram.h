@@ -1,6 +1,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,5 +19,18 @@ struct TProgramResult {
 TProgramResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
                           const std::filesystem::path& folder,
                           const std::vector<std::string>& environment = {});
+
+#if defined(_WIN32)
+// The same with flags for CreateProcessW (a new process group, a console of
+// its own; without them the program runs without a console), and a function
+// called with the process id while the program runs.
+TProgramResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& arguments,
+                          const std::filesystem::path& folder, const std::vector<std::string>& environment,
+                          unsigned long creationFlags,
+                          const std::function<void(unsigned long)>& whileRunning);
+
+// `argument` as the console program's command line takes it in one piece.
+std::u16string QuoteArgument(std::u16string_view argument);
+#endif
 
 }  // namespace quillmark::test

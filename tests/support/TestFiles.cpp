@@ -1,9 +1,5 @@
 #include "support/TestFiles.h"
 
-#include <sys/socket.h>
-#include <sys/un.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstring>
 #include <fstream>
@@ -50,23 +46,6 @@ std::string TTempDir::Listing() const {
     for (const auto& name : names)
         out += (out.empty() ? "" : " ") + name;
     return out;
-}
-
-TUnixSocket::TUnixSocket(const std::filesystem::path& path) : FDescriptor(::socket(AF_UNIX, SOCK_STREAM, 0)) {
-    sockaddr_un address{};
-    address.sun_family = AF_UNIX;
-    const std::string name = path.string();
-    if (FDescriptor < 0 || name.size() >= sizeof address.sun_path)
-        throw std::runtime_error("cannot bind " + name);
-    std::memcpy(address.sun_path, name.c_str(), name.size() + 1);
-    if (::bind(FDescriptor, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
-        ::close(FDescriptor);
-        throw std::runtime_error("cannot bind " + name);
-    }
-}
-
-TUnixSocket::~TUnixSocket() {
-    ::close(FDescriptor);
 }
 
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes) {

@@ -27,7 +27,8 @@ class TTempDir {
 };
 
 // A listening Unix socket at `path`: it exists as a file, but opening it
-// fails even for root, which makes it an unreadable file for any test.
+// fails even for root, which makes it an unreadable file for any test. On
+// Windows, a file the test holds open without sharing.
 class TUnixSocket {
   public:
     explicit TUnixSocket(const std::filesystem::path& path);

@@ -57,9 +57,4 @@ TCodePage AnsiCodePageFromEnvironment() {
     return AnsiCodePageFromLocale("");
 }
 
-TCodePage GetACP() {
-    static const TCodePage codePage = AnsiCodePageFromEnvironment();
-    return codePage;
-}
-
 }  // namespace quillmark

@@ -50,7 +50,8 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
     explicit TCachedShiftJisDecoder(std::unique_ptr<TCodePageDecoder> exact)
         : FExact(std::move(exact)),
           FSingles(Singles(*FExact)),
-          FPairs(TSharedTable::For(CP_SHIFT_JIS, true)) {
+          FPairs(TSharedTable::For(CP_SHIFT_JIS, true)),
+          FSwallowed(Swallowed(*FExact)) {
         for (unsigned byte = 0; byte < 0x80; ++byte)
             FAsciiSame = FAsciiSame && FSingles[byte] == byte;
     }
@@ -104,6 +105,9 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
             if (IsTrail932(static_cast<std::uint8_t>(bytes.front()))) {
                 const char16_t unit = Pair(FLead, static_cast<std::uint8_t>(bytes.front()));
                 Append(std::u16string_view(&unit, 1), out);
+                bytes.remove_prefix(1);
+            } else if (FSwallowed[static_cast<std::uint8_t>(bytes.front())]) {
+                Append(std::u16string_view(&FBadPair, 1), out);
                 bytes.remove_prefix(1);
             } else {
                 DecodeRest(std::string_view(pair, 1), out);
@@ -184,9 +188,10 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
                 i += 2;
             } else {
                 // A lead byte without its trail: the exact decoder gives the
-                // default character, then reads the next byte on its own.
+                // default character, then reads the next byte on its own
+                // (or takes it into the default character: Wine does).
                 target = Put(FBadPair, target);
-                ++i;
+                i += FSwallowed[data[i + 1]] ? 2 : 1;
             }
         }
         out.append(begin, static_cast<std::size_t>(target - begin));
@@ -218,6 +223,23 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         return singles;
     }
 
+    // The bytes that are no trail byte but that the exact decoder takes
+    // into the default character after a lead byte, instead of reading them
+    // on their own, worked out once per process.
+    static const std::array<bool, 0x100>& Swallowed(TCodePageDecoder& exact) {
+        static const std::array<bool, 0x100> swallowed = [&exact] {
+            std::array<bool, 0x100> table{};
+            for (unsigned byte = 0; byte < 0x100; ++byte) {
+                if (IsTrail932(static_cast<std::uint8_t>(byte))) continue;
+                std::u16string text;
+                exact.Decode(std::string{'\x81', static_cast<char>(byte)}, true, text);
+                table[byte] = text.size() == 1;
+            }
+            return table;
+        }();
+        return swallowed;
+    }
+
     std::u16string DecodeExactly(std::string_view bytes) {
         std::u16string text;
         FExact->Decode(bytes, true, text);
@@ -246,6 +268,7 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
     std::unique_ptr<TCodePageDecoder> FExact;
     const TSingles& FSingles;
     TSharedTable& FPairs;
+    const std::array<bool, 0x100>& FSwallowed;
     TScratch<char16_t> FScratch16;
     TScratch<char> FScratch8;
     char16_t FBadPair = u'\u30FB';

@@ -5,17 +5,13 @@
 #include <string_view>
 
 #include "base/CodePage.h"
+#include "base/CodePageExact.h"
 
 // The ICU side of the code-page seam, for the table generator and tests.
 namespace quillmark {
 
 // The ICU converter standing in for a Windows code page, or nullptr.
 const char* IcuConverterName(TCodePage codePage);
-
-// The converters without the cached fast paths that TCodePageDecoder::Create
-// and TCodePageEncoder::Create put in front of them.
-std::unique_ptr<TCodePageDecoder> CreateExactDecoder(TCodePage codePage);
-std::unique_ptr<TCodePageEncoder> CreateExactEncoder(TCodePage codePage);
 
 // `text` encoded by the bare ICU converter as the encoder sets it up, before
 // the best-fit fixes: fallbacks off, '?' for each UTF-16 unit of an
