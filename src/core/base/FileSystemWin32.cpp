@@ -117,6 +117,20 @@ bool FileExists(std::u16string_view path) {
     return found;
 }
 
+bool IsPathTooLong(std::u16string_view path) {
+    // The "\\?\" form takes paths of up to 32,767 characters, terminator
+    // and prefix included.
+    return path.size() >= 32767 - 8;
+}
+
+std::u16string PathTooLongText() {
+    return SystemErrorText(ERROR_FILENAME_EXCED_RANGE);
+}
+
+unsigned CurrentUmask() {
+    return 0;
+}
+
 std::u16string ExpandFileName(std::u16string_view path) {
     return FullPathName(path);
 }
