@@ -6,9 +6,9 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "gui/AppInfo.h"
 #include "gui/Help.h"
 #include "gui/QtString.h"
+#include "model/AppInfo.h"
 
 namespace quillmark {
 
