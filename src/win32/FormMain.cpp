@@ -290,8 +290,8 @@ void TFormMain::Layout() {
         std::clamp(Scale(FGroupBoxWidth), Scale(80), std::max(Scale(80), width - Scale(150)));
     const int groupLeft = width - groupWidth;
     FGroupBox->SetBounds(groupLeft, top + Scale(2), groupWidth - Scale(4), bottom - top - Scale(4));
-    FCheckListBoxCsvCol->SetBounds(groupLeft + Scale(8), top + Scale(20), groupWidth - Scale(20),
-                                   bottom - top - Scale(30));
+    FCheckListBoxCsvCol->SetBounds(groupLeft + Scale(8), top + Scale(24), groupWidth - Scale(20),
+                                   bottom - top - Scale(34));
     FCheckListBoxCsvCol->FitColumn();
 
     const int left = Scale(8);

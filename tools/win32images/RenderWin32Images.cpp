@@ -3,6 +3,7 @@
 // pictures side by side in the order of their image indexes, 32 bits with
 // premultiplied alpha, as image lists take them) and quillmark.ico, the
 // application icon from SVG in the sizes Windows asks for (PNG entries).
+// quillmark_win32_images --png IN OUT converts a picture to PNG.
 #include <QBuffer>
 #include <QByteArray>
 #include <QFile>
@@ -99,8 +100,10 @@ QByteArray Icon(QSvgRenderer& renderer, const QList<int>& sizes) {
 int main(int argc, char** argv) {
     qputenv("QT_QPA_PLATFORM", "offscreen");
     QGuiApplication application(argc, argv);
+    if (argc == 4 && QByteArray(argv[1]) == "--png")
+        return QImage(QString::fromLocal8Bit(argv[2])).save(QString::fromLocal8Bit(argv[3]), "PNG") ? 0 : 1;
     if (argc != 3) {
-        std::fprintf(stderr, "usage: quillmark_win32_images SVG FOLDER\n");
+        std::fprintf(stderr, "usage: quillmark_win32_images SVG FOLDER | --png IN OUT\n");
         return 2;
     }
     const QString folder = QString::fromLocal8Bit(argv[2]);
