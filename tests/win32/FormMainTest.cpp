@@ -426,6 +426,45 @@ TEST_F(FormMainTest, ControlsAreBlockedWhileTheCursorIsBusy) {
     EXPECT_EQ(test::ReadBytes(Folder / L"out.csv"), "\"id\",name,price\r\n\"1\",a,2\r\n");
 }
 
+// A source big enough for the conversion to report its progress.
+std::string BigSource() {
+    std::string bytes = "id,name,price\r\n";
+    while (bytes.size() < 8u << 20)
+        bytes += "12345,abcdefghijklmnopqrstuvwxyz,67890\r\n";
+    return bytes;
+}
+
+TEST_F(FormMainTest, EscapeAndTheCancelButtonStopAConversionAndKeepTheTarget) {
+    test::WriteBytes(Folder / L"big.csv", BigSource());
+    RunFirstIdle({L"/source:" + Path(L"big.csv"), L"/target:" + Path(L"out.csv"), L"/quote:0"});
+    Form->Show(SW_SHOWNORMAL);
+    PumpMessages();
+    const struct {
+        const char* Name;
+        UINT Message;
+        WPARAM WParam;
+        HWND Target;
+    } cancels[] = {{"Esc", WM_KEYDOWN, VK_ESCAPE, Form->EditSourceFile().Hwnd()},
+                   {"Cancel button", WM_COMMAND, IDM_CANCEL, Form->Hwnd()}};
+    for (const auto& cancel : cancels) {
+        SCOPED_TRACE(cancel.Name);
+        test::WriteBytes(Folder / L"out.csv", "old target");
+        // Waiting in the queue, the message arrives while the conversion runs.
+        PostMessageW(cancel.Target, cancel.Message, cancel.WParam, 0);
+        SendMessageW(Form->Hwnd(), WM_COMMAND, IDM_SAVETOCSV, 0);
+        EXPECT_EQ(test::ReadBytes(Folder / L"out.csv"), "old target");
+        EXPECT_THAT(Ui.Informations, ::testing::IsEmpty());
+        EXPECT_THAT(Ui.Warnings, ::testing::IsEmpty());
+        wchar_t text[128] = {};
+        SendMessageW(Form->StatusBar().Hwnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        EXPECT_EQ(std::wstring(text), L"変換を中止しました。");
+        EXPECT_FALSE(Form->IsBusy());
+    }
+    // Without a cancel the same conversion goes through.
+    SendMessageW(Form->Hwnd(), WM_COMMAND, IDM_SAVETOCSV, 0);
+    EXPECT_EQ(test::ReadBytes(Folder / L"out.csv").substr(0, 20), "\"id\",name,price\r\n\"12");
+}
+
 TEST(BusyCursor, NestsAndUnwindsInReverseOrder) {
     TMessageBoxUserInterface ui;
     EXPECT_EQ(BusyCursorDepth(), 0);
