@@ -8,6 +8,7 @@
 #include "WindowTestSupport.h"
 #include "base/Utf.h"
 #include "model/AppInfo.h"
+#include "win32/FileDialogs.h"
 #include "win32/FormAboutBox.h"
 #include "win32/FormMain.h"
 #include "win32/Resource.h"
@@ -485,6 +486,62 @@ TEST_F(FormMainTest, ABadCommandLineReachesTheExceptionHandlerAndCountsAsFailedR
     EXPECT_EQ(Exceptions, std::vector<std::u16string>{u"ファイル名に無効な文字が含まれています"});
     EXPECT_TRUE(Form->AutoRunFailed());
     EXPECT_NE(Form->Hwnd(), nullptr);
+}
+
+using namespace std::string_literals;
+
+struct TFilterCase {
+    const char* Name;
+    std::vector<std::wstring> Filters;
+    std::wstring Expected;
+};
+class DialogFilter : public ::testing::TestWithParam<TFilterCase> {};
+
+TEST_P(DialogFilter, PairsEachDescriptionWithItsPatterns) {
+    EXPECT_EQ(FormatDialogFilter(GetParam().Filters), GetParam().Expected);
+}
+INSTANTIATE_TEST_SUITE_P(
+    Filters, DialogFilter,
+    ::testing::Values(
+        TFilterCase{"One", {L"CSVファイル(*.csv *.CSV)"}, L"CSVファイル(*.csv *.CSV)\0*.csv;*.CSV\0\0"s},
+        TFilterCase{"Two",
+                    {L"設定ファイル(*.QMK *.qmk)", L"すべてのファイル(*.*)"},
+                    L"設定ファイル(*.QMK *.qmk)\0*.QMK;*.qmk\0すべてのファイル(*.*)\0*.*\0\0"s},
+        TFilterCase{"NoBrackets", {L"all"}, L"all\0*\0\0"s}, TFilterCase{"None", {}, std::wstring(1, L'\0')}),
+    [](const auto& info) { return std::string(info.param.Name); });
+
+TEST_F(FormMainTest, SaveActionsAskWithTheirFiltersAndWriteTheChosenFile) {
+    RunFirstIdle({L"/source:" + Path(L"in.csv"), L"/target:" + Path(L"out.csv"), L"/quote:1"});
+    Dialogs.Answers = {Path(L"job.qmk"), Path(L"run.bat")};
+    SendMessageW(Form->Hwnd(), WM_COMMAND, IDM_SAVETOINI, 0);
+    SendMessageW(Form->Hwnd(), WM_COMMAND, IDM_SAVETOBAT, 0);
+    ASSERT_EQ(Dialogs.Asked.size(), 2u);
+    EXPECT_EQ(Dialogs.Asked[0].Filters,
+              (std::vector<std::wstring>{L"設定ファイル(*.QMK *.qmk)", L"設定ファイル(*.INI *.ini)",
+                                         L"すべてのファイル(*.*)"}));
+    EXPECT_EQ(Dialogs.Asked[0].DefaultExt, L"QMK");
+    EXPECT_EQ(Dialogs.Asked[1].Filters,
+              (std::vector<std::wstring>{L"バッチファイル(*.BAT *.bat)", L"すべてのファイル(*.*)"}));
+    EXPECT_EQ(Dialogs.Asked[1].DefaultExt, L"BAT");
+    EXPECT_THAT(test::ReadBytes(Folder / L"job.qmk"), ::testing::HasSubstr("COL=1"));
+    EXPECT_THAT(test::ReadBytes(Folder / L"run.bat"), ::testing::HasSubstr("/auto"));
+    EXPECT_EQ(Form->Model().SettingsFileName(), FromWide(Path(L"job.qmk")));
+    EXPECT_EQ(Ui.Informations, std::vector<std::u16string>{u"バッチファイルを保存しました。"});
+    // The next settings dialog starts at the file saved last.
+    SendMessageW(Form->Hwnd(), WM_COMMAND, IDM_OPENFROMINI, 0);
+    ASSERT_EQ(Dialogs.Asked.size(), 3u);
+    EXPECT_EQ(Dialogs.Asked[2].FileName, L"job.qmk");
+}
+
+TEST_F(FormMainTest, HelpShowsTheContentsOfTheFileBesideTheProgram) {
+    std::filesystem::copy_file(QUILLMARK_CHM_PATH, Folder / L"quillmark.chm");
+    Form->ProgramPath = FromWide(Path(L"quillmark.exe"));
+    SendMessageW(Form->Hwnd(), WM_COMMAND, IDM_HELP, 0);
+    PumpMessages();
+    EXPECT_THAT(Ui.Warnings, ::testing::IsEmpty());
+    HWND viewer = FindWindowW(L"HH Parent", nullptr);
+    EXPECT_NE(viewer, nullptr);
+    if (viewer != nullptr) SendMessageW(viewer, WM_CLOSE, 0, 0);
 }
 
 TEST_F(FormMainTest, HelpWithoutItsFileWarnsNamingTheFile) {
