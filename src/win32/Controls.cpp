@@ -242,6 +242,13 @@ bool TToolBar::WndProcParent(UINT message, WPARAM, LPARAM lParam, LRESULT&) {
     return false;
 }
 
+void TToolBar::SetImages(HIMAGELIST images) {
+    SendMessageW(FHwnd, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    SendMessageW(FHwnd, TB_AUTOSIZE, 0, 0);
+    if (FImages != nullptr) ImageList_Destroy(FImages);
+    FImages = images;
+}
+
 void TToolBar::SetButtonsEnabled(bool enabled) {
     for (const TToolButton& button : FButtons)
         if (button.Command != 0) SendMessageW(FHwnd, TB_ENABLEBUTTON, button.Command, MAKELPARAM(enabled, 0));

@@ -116,6 +116,8 @@ class TToolBar final : public TControl {
     ~TToolBar() override;
     bool WndProcParent(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
     void SetButtonsEnabled(bool enabled);
+    // Takes the pictures of another scale; the old ones are destroyed.
+    void SetImages(HIMAGELIST images);
     int Height() const;
     // The mouse moved onto a button (its hint) or off the buttons ("").
     std::function<void(const std::wstring& hint)> OnHint;

@@ -461,8 +461,7 @@ LRESULT TFormMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DPICHANGED: {
             FDpi = HIWORD(wParam);
             CreateFonts();
-            SendMessageW(FToolBar->Hwnd(), TB_SETIMAGELIST, 0,
-                         reinterpret_cast<LPARAM>(LoadToolBarImages(Scale(48))));
+            FToolBar->SetImages(LoadToolBarImages(Scale(48)));
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(FHwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                          suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -571,11 +570,14 @@ LRESULT TFormMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
         case WM_DESTROY:
             if (OnClosed) OnClosed();
             return 0;
-        case WM_NCDESTROY:
-            SetWindowLongPtrW(FHwnd, GWLP_USERDATA, 0);
+        case WM_NCDESTROY: {
+            // The last message of the window: from here on the object has none.
+            HWND hwnd = FHwnd;
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             FControls.clear();
             FHwnd = nullptr;
-            break;
+            return DefWindowProcW(hwnd, message, wParam, lParam);
+        }
     }
     return DefWindowProcW(FHwnd, message, wParam, lParam);
 }

@@ -151,6 +151,29 @@ TEST_F(FormMainTest, ToolBarImagesAreTheEightPicturesAtTheWindowsScale) {
     EXPECT_EQ(height, width);
 }
 
+TEST_F(FormMainTest, MovingToAMonitorOfAnotherScaleTakesItsPictures) {
+    Form->Show(SW_SHOWNORMAL);
+    PumpMessages();
+    const std::pair<UINT, int> scales[] = {{144, 72}, {192, 96}, {120, 60}, {96, 48}};
+    for (const auto& [dpi, size] : scales) {
+        SCOPED_TRACE(dpi);
+        RECT suggested{10, 10, 10 + MulDiv(566, static_cast<int>(dpi), 96),
+                       10 + MulDiv(283, static_cast<int>(dpi), 96)};
+        SendMessageW(Form->Hwnd(), WM_DPICHANGED, MAKEWPARAM(dpi, dpi), reinterpret_cast<LPARAM>(&suggested));
+        auto images =
+            reinterpret_cast<HIMAGELIST>(SendMessageW(Form->ToolBar().Hwnd(), TB_GETIMAGELIST, 0, 0));
+        int width = 0, height = 0;
+        ImageList_GetIconSize(images, &width, &height);
+        EXPECT_EQ(width, size);
+        EXPECT_EQ(ImageList_GetImageCount(images), 8);
+        RECT window{};
+        GetWindowRect(Form->Hwnd(), &window);
+        EXPECT_EQ(window.right - window.left, suggested.right - suggested.left);
+        // The tool bar grows with its pictures.
+        EXPECT_GE(Form->ToolBar().Height(), size);
+    }
+}
+
 TEST(ToolBarImages, TakeTheNearestStripThatIsNotLarger) {
     const std::pair<int, int> cases[] = {{48, 48}, {50, 48}, {60, 60},  {72, 72},
                                          {95, 72}, {96, 96}, {200, 96}, {20, 48}};
