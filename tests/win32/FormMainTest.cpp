@@ -174,6 +174,31 @@ TEST_F(FormMainTest, MovingToAMonitorOfAnotherScaleTakesItsPictures) {
     }
 }
 
+TEST_F(FormMainTest, TheSplitterMovesTheBorderOfTheColumnList) {
+    Form->Show(SW_SHOWNORMAL);
+    PumpMessages();
+    const auto groupLeft = [this] {
+        RECT list{};
+        GetWindowRect(Form->CheckListBoxCsvCol().Hwnd(), &list);
+        MapWindowPoints(nullptr, Form->Hwnd(), reinterpret_cast<POINT*>(&list), 2);
+        return list.left;
+    };
+    const int before = groupLeft();
+    // The splitter is the gap left of the group box, which starts 8 pixels
+    // left of the list at this scale.
+    const int y = 120;
+    const int grip = before - 8 - 2;
+    SendMessageW(Form->Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(grip, y));
+    SendMessageW(Form->Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(grip - 60, y));
+    SendMessageW(Form->Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(grip - 60, y));
+    EXPECT_EQ(groupLeft(), before - 60);
+    // Away from the gap a click moves nothing.
+    SendMessageW(Form->Hwnd(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(4, y));
+    SendMessageW(Form->Hwnd(), WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(100, y));
+    SendMessageW(Form->Hwnd(), WM_LBUTTONUP, 0, MAKELPARAM(100, y));
+    EXPECT_EQ(groupLeft(), before - 60);
+}
+
 TEST(ToolBarImages, TakeTheNearestStripThatIsNotLarger) {
     const std::pair<int, int> cases[] = {{48, 48}, {50, 48}, {60, 60},  {72, 72},
                                          {95, 72}, {96, 96}, {200, 96}, {20, 48}};
