@@ -156,8 +156,10 @@ TFormMain::TFormMain(IUserInterface& ui, IFileDialogs& dialogs)
     GetModuleFileNameW(nullptr, program, static_cast<DWORD>(std::size(program)));
     ProgramPath = FromWide(program);
 
-    FHwnd = CreateWindowExW(0, kClassName, L"Quillmark", WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT,
-                            CW_USEDEFAULT, 100, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    // Not WS_CLIPCHILDREN: a group box paints only its frame, and the
+    // window must paint the space inside it.
+    FHwnd = CreateWindowExW(0, kClassName, L"Quillmark", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT,
+                            100, 100, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
     if (FHwnd == nullptr) throw Exception(u"ウィンドウを作成できません");
     SetWindowLongPtrW(FHwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(FHwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TFormMain::WindowProc));
