@@ -439,6 +439,45 @@ TEST(AppInfoWin32, ReadsTheProgramsVersionResource) {
     EXPECT_EQ(info.GetInfo(11), u"");
 }
 
+TEST(VersionResource, FixedPartGivesTheVersionOfAnApplication) {
+    wchar_t program[MAX_PATH] = {};
+    GetModuleFileNameW(nullptr, program, MAX_PATH);
+    DWORD ignored = 0;
+    std::vector<unsigned char> data(GetFileVersionInfoSizeW(program, &ignored));
+    ASSERT_FALSE(data.empty());
+    ASSERT_TRUE(GetFileVersionInfoW(program, 0, static_cast<DWORD>(data.size()), data.data()));
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+    EXPECT_EQ(fixed->dwFileVersionMS, 0x00000001u);  // 0.1
+    EXPECT_EQ(fixed->dwFileVersionLS, 0x00020000u);  // .2.0
+    EXPECT_EQ(fixed->dwProductVersionMS, fixed->dwFileVersionMS);
+    EXPECT_EQ(fixed->dwProductVersionLS, fixed->dwFileVersionLS);
+    EXPECT_EQ(fixed->dwFileType, static_cast<DWORD>(VFT_APP));
+    WORD* translation = nullptr;
+    ASSERT_TRUE(::VerQueryValueW(data.data(), L"\\VarFileInfo\\Translation",
+                                 reinterpret_cast<void**>(&translation), &length));
+    ASSERT_EQ(length, 4u);  // one pair
+    EXPECT_EQ(translation[0], 0x0411);
+    EXPECT_EQ(translation[1], 0x03A4);
+}
+
+TEST_F(FormMainTest, StatusBarShowsTheHintOfTheControlUnderTheMouse) {
+    const std::pair<HWND, const wchar_t*> cases[] = {
+        {Form->EditSourceFile().Hwnd(), L"変換元CSVファイルの保存場所を指定します。"},
+        {Form->EditTargetFile().Hwnd(), L"変換先CSVファイルの保存場所を指定します。"},
+        {Form->ComboBoxEncoding().Hwnd(), L"変換先CSVファイルの文字コードを選択します。"},
+        {Form->CheckListBoxCsvCol().Hwnd(), L"二重引用符をつける列をチェックします。"},
+    };
+    for (const auto& [control, hint] : cases) {
+        SendMessageW(Form->Hwnd(), WM_SETCURSOR, reinterpret_cast<WPARAM>(control),
+                     MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+        wchar_t text[128] = {};
+        SendMessageW(Form->StatusBar().Hwnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+        EXPECT_EQ(std::wstring(text), hint);
+    }
+}
+
 TEST_F(FormMainTest, FilesDroppedOnTheWindowOpenTheFirstSettingsFile) {
     test::WriteBytes(Folder / L"a.qmk", "[FILE]\r\nTARGET=first.csv\r\n");
     test::WriteBytes(Folder / L"b.qmk", "[FILE]\r\nTARGET=second.csv\r\n");
