@@ -8,9 +8,9 @@
 #include <QPushButton>
 #include <QScreen>
 
-#include "gui/AppInfo.h"
 #include "gui/Help.h"
 #include "gui/QtString.h"
+#include "model/AppInfo.h"
 
 namespace quillmark {
 

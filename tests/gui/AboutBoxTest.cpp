@@ -9,12 +9,12 @@
 #include <QTimer>
 
 #include "base/Exception.h"
-#include "gui/AppInfo.h"
 #include "gui/Application.h"
 #include "gui/FakeDialogs.h"
 #include "gui/FormAboutBox.h"
 #include "gui/FormMain.h"
 #include "gui/Help.h"
+#include "model/AppInfo.h"
 #include "model/RecordingUserInterface.h"
 
 namespace quillmark {

@@ -1,4 +1,4 @@
-#include "gui/AppInfo.h"
+#include "model/AppInfo.h"
 
 #include <array>
 #include <cstdio>
@@ -16,38 +16,16 @@ constexpr std::array<std::u16string_view, 11> kKeys = {
     u"InternalName", u"LegalCopyright", u"LegalTradeMarks", u"OriginalFilename",
     u"PrivateBuild", u"ProductName",    u"ProductVersion"};
 
+}  // namespace
+
 std::u16string StringTablePath(std::uint32_t translation, std::u16string_view key) {
     char block[16];
     std::snprintf(block, sizeof block, "%04X%04X", translation & 0xFFFF, translation >> 16);
     return u"\\StringFileInfo\\" + Utf8ToUtf16(block) + u"\\" + std::u16string(key);
 }
 
-}  // namespace
-
-const TVersionResource* EmbeddedVersionResource() {
-    static const TVersionResource resource = [] {
-        // Japanese, code page 932: the one string table of the program.
-        constexpr std::uint32_t kTranslation = 0x0411 | 0x03A4 << 16;
-        const std::pair<std::u16string_view, std::u16string> values[] = {
-            {u"Comments", u"Quillmark"},
-            {u"CompanyName", u"The Quillmark authors"},
-            {u"FileDescription", u"Quillmark"},
-            {u"FileVersion", Utf8ToUtf16(QUILLMARK_FILE_VERSION)},
-            {u"InternalName", u""},
-            {u"LegalCopyright", u"The Quillmark authors"},
-            {u"LegalTradeMarks", u""},
-            {u"OriginalFilename", u""},
-            {u"PrivateBuild", u""},
-            {u"ProductName", u"Quillmark"},
-            {u"ProductVersion", u"1.0.0.0"},
-        };
-        TVersionResource data;
-        data.Translation = kTranslation;
-        for (const auto& [key, value] : values)
-            data.Strings[StringTablePath(kTranslation, key)] = value;
-        return data;
-    }();
-    return &resource;
+const std::array<std::u16string_view, 11>& VersionKeys() {
+    return kKeys;
 }
 
 std::optional<std::u16string> VerQueryValue(const TVersionResource& resource, std::u16string_view subBlock) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 #include <map>
 #include <memory>
@@ -19,9 +20,16 @@ struct TVersionResource {
     std::map<std::u16string, std::u16string> Strings;
 };
 
-// The version data this program carries (on Windows: its version resource),
-// or nullptr when there is none.
+// The version data this program carries (on Windows: read from its version
+// resource with GetFileVersionInfoW), or nullptr when there is none.
 const TVersionResource* EmbeddedVersionResource();
+
+// "\StringFileInfo\041103A4\FileVersion" for the translation 0x03A40411
+// and the key "FileVersion".
+std::u16string StringTablePath(std::uint32_t translation, std::u16string_view key);
+
+// The eleven keys of the string table, in the order of TAppInfoKind.
+const std::array<std::u16string_view, 11>& VersionKeys();
 
 // The value at a sub-block path (VerQueryValueW), or nothing.
 std::optional<std::u16string> VerQueryValue(const TVersionResource& resource, std::u16string_view subBlock);

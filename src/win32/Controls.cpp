@@ -1,0 +1,282 @@
+#include "win32/Controls.h"
+
+#include <commctrl.h>
+#include <shellapi.h>
+
+namespace quillmark {
+
+namespace {
+
+HINSTANCE Instance() {
+    return GetModuleHandleW(nullptr);
+}
+
+std::vector<std::wstring> DroppedFiles(HDROP drop) {
+    std::vector<std::wstring> files;
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        std::wstring file(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+        DragQueryFileW(drop, i, file.data(), static_cast<UINT>(file.size() + 1));
+        files.push_back(std::move(file));
+    }
+    DragFinish(drop);
+    return files;
+}
+
+}  // namespace
+
+bool TControl::WndProcParent(UINT, WPARAM, LPARAM, LRESULT&) {
+    return false;
+}
+
+HWND TControl::CreateChild(HWND parent, const wchar_t* className, const std::wstring& text, DWORD style,
+                           DWORD exStyle, int id) {
+    FHwnd = CreateWindowExW(exStyle, className, text.c_str(), WS_CHILD | WS_VISIBLE | style, 0, 0, 10, 10,
+                            parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), Instance(), nullptr);
+    return FHwnd;
+}
+
+void TControl::SetBounds(int x, int y, int width, int height) {
+    MoveWindow(FHwnd, x, y, width > 0 ? width : 0, height > 0 ? height : 0, TRUE);
+}
+
+void TControl::SetFont(HFONT font) {
+    SendMessageW(FHwnd, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+}
+
+void TControl::SetEnabled(bool enabled) {
+    EnableWindow(FHwnd, enabled);
+}
+
+void TControl::SetVisible(bool visible) {
+    ShowWindow(FHwnd, visible ? SW_SHOWNA : SW_HIDE);
+}
+
+std::wstring TControl::Text() const {
+    std::wstring text(static_cast<std::size_t>(GetWindowTextLengthW(FHwnd)), L'\0');
+    GetWindowTextW(FHwnd, text.data(), static_cast<int>(text.size() + 1));
+    return text;
+}
+
+void TControl::SetText(const std::wstring& text) {
+    if (Text() != text) SetWindowTextW(FHwnd, text.c_str());
+}
+
+TLabel::TLabel(HWND parent, const std::wstring& caption) {
+    CreateChild(parent, WC_STATICW, caption, SS_LEFT);
+}
+
+TGroupBox::TGroupBox(HWND parent, const std::wstring& caption) {
+    CreateChild(parent, WC_BUTTONW, caption, BS_GROUPBOX);
+}
+
+TButton::TButton(HWND parent, const std::wstring& caption, bool tabStop, int id) {
+    CreateChild(parent, WC_BUTTONW, caption, BS_PUSHBUTTON | (tabStop ? WS_TABSTOP : 0), 0, id);
+}
+
+bool TButton::WndProcParent(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (message != WM_COMMAND || HIWORD(wParam) != BN_CLICKED || !OnClick) return false;
+    OnClick();
+    result = 0;
+    return true;
+}
+
+TEdit::TEdit(HWND parent) {
+    CreateChild(parent, WC_EDITW, L"", ES_AUTOHSCROLL | WS_TABSTOP, WS_EX_CLIENTEDGE);
+    SetWindowSubclass(FHwnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+    DragAcceptFiles(FHwnd, TRUE);
+}
+
+TEdit::~TEdit() {
+    RemoveWindowSubclass(FHwnd, SubclassProc, 1);
+}
+
+bool TEdit::WndProcParent(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (message != WM_COMMAND || HIWORD(wParam) != EN_CHANGE || !OnTextChanged) return false;
+    OnTextChanged();
+    result = 0;
+    return true;
+}
+
+LRESULT CALLBACK TEdit::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                     DWORD_PTR data) {
+    auto* edit = reinterpret_cast<TEdit*>(data);
+    if (message == WM_DROPFILES) {
+        const std::vector<std::wstring> files = DroppedFiles(reinterpret_cast<HDROP>(wParam));
+        if (edit->OnDropFiles) edit->OnDropFiles(files);
+        return 0;
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
+}
+
+TComboBox::TComboBox(HWND parent, const std::vector<std::wstring>& items) {
+    CreateChild(parent, WC_COMBOBOXW, L"", CBS_DROPDOWNLIST | WS_VSCROLL | WS_TABSTOP);
+    for (const std::wstring& item : items)
+        SendMessageW(FHwnd, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+}
+
+bool TComboBox::WndProcParent(UINT message, WPARAM wParam, LPARAM, LRESULT& result) {
+    if (message != WM_COMMAND || HIWORD(wParam) != CBN_SELCHANGE || !OnSelectionChanged) return false;
+    OnSelectionChanged();
+    result = 0;
+    return true;
+}
+
+int TComboBox::Selected() const {
+    return static_cast<int>(SendMessageW(FHwnd, CB_GETCURSEL, 0, 0));
+}
+
+void TComboBox::SetSelected(int index) {
+    SendMessageW(FHwnd, CB_SETCURSEL, static_cast<WPARAM>(index), 0);
+}
+
+TCheckList::TCheckList(HWND parent) {
+    CreateChild(parent, WC_LISTVIEWW, L"",
+                LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
+                WS_EX_CLIENTEDGE);
+    ListView_SetExtendedListViewStyle(FHwnd, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    LVCOLUMNW column{};
+    column.mask = LVCF_WIDTH;
+    column.cx = 100;
+    ListView_InsertColumn(FHwnd, 0, &column);
+}
+
+bool TCheckList::WndProcParent(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
+    if (message != WM_NOTIFY) return false;
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->code != LVN_ITEMCHANGED) return false;
+    const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
+    // A tick shows as the second state image, no tick as the first; a new
+    // entry starts without any and reports none of them.
+    const UINT oldImage = change->uOldState & LVIS_STATEIMAGEMASK;
+    const UINT newImage = change->uNewState & LVIS_STATEIMAGEMASK;
+    if ((change->uChanged & LVIF_STATE) == 0 || oldImage == 0 || oldImage == newImage || FSetting)
+        return false;
+    if (OnCheckChanged) OnCheckChanged(change->iItem, newImage == INDEXTOSTATEIMAGEMASK(2));
+    result = 0;
+    return true;
+}
+
+int TCheckList::Count() const {
+    return ListView_GetItemCount(FHwnd);
+}
+
+std::wstring TCheckList::ItemText(int index) const {
+    wchar_t buffer[512] = {};
+    ListView_GetItemText(FHwnd, index, 0, buffer, static_cast<int>(std::size(buffer)));
+    return buffer;
+}
+
+bool TCheckList::IsChecked(int index) const {
+    return ListView_GetCheckState(FHwnd, index) != 0;
+}
+
+void TCheckList::SetItems(const std::vector<std::wstring>& labels) {
+    FSetting = true;
+    SendMessageW(FHwnd, WM_SETREDRAW, FALSE, 0);
+    ListView_DeleteAllItems(FHwnd);
+    for (std::size_t i = 0; i < labels.size(); ++i) {
+        LVITEMW item{};
+        item.mask = LVIF_TEXT;
+        item.iItem = static_cast<int>(i);
+        item.pszText = const_cast<wchar_t*>(labels[i].c_str());
+        ListView_InsertItem(FHwnd, &item);
+    }
+    SendMessageW(FHwnd, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(FHwnd, nullptr, TRUE);
+    FSetting = false;
+}
+
+void TCheckList::SetChecked(int index, bool checked) {
+    if (IsChecked(index) == checked) return;
+    FSetting = true;
+    ListView_SetCheckState(FHwnd, index, checked);
+    FSetting = false;
+}
+
+void TCheckList::FitColumn() {
+    RECT client{};
+    GetClientRect(FHwnd, &client);
+    ListView_SetColumnWidth(FHwnd, 0, client.right - client.left);
+}
+
+TToolBar::TToolBar(HWND parent, HIMAGELIST images, const std::vector<TToolButton>& buttons)
+    : FButtons(buttons), FImages(images) {
+    CreateChild(parent, TOOLBARCLASSNAMEW, L"", TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP);
+    SendMessageW(FHwnd, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    SendMessageW(FHwnd, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    // Without text rows a button's text is its tool tip.
+    SendMessageW(FHwnd, TB_SETMAXTEXTROWS, 0, 0);
+    std::vector<TBBUTTON> items;
+    for (const TToolButton& button : FButtons) {
+        TBBUTTON item{};
+        if (button.Command == 0) {
+            item.fsStyle = BTNS_SEP;
+        } else {
+            item.iBitmap = button.Image;
+            item.idCommand = button.Command;
+            item.fsState = TBSTATE_ENABLED;
+            item.fsStyle = BTNS_BUTTON;
+            item.iString = reinterpret_cast<INT_PTR>(button.Tip.c_str());
+        }
+        items.push_back(item);
+    }
+    SendMessageW(FHwnd, TB_ADDBUTTONSW, items.size(), reinterpret_cast<LPARAM>(items.data()));
+    SendMessageW(FHwnd, TB_AUTOSIZE, 0, 0);
+}
+
+TToolBar::~TToolBar() {
+    if (FImages != nullptr) ImageList_Destroy(FImages);
+}
+
+bool TToolBar::WndProcParent(UINT message, WPARAM, LPARAM lParam, LRESULT&) {
+    if (message != WM_NOTIFY) return false;
+    const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->code != static_cast<UINT>(TBN_HOTITEMCHANGE) || !OnHint) return false;
+    const auto* hot = reinterpret_cast<const NMTBHOTITEM*>(lParam);
+    std::wstring hint;
+    if ((hot->dwFlags & HICF_LEAVING) == 0)
+        for (const TToolButton& button : FButtons)
+            if (button.Command != 0 && button.Command == hot->idNew) hint = button.Hint;
+    OnHint(hint);
+    return false;
+}
+
+void TToolBar::SetImages(HIMAGELIST images) {
+    SendMessageW(FHwnd, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
+    SendMessageW(FHwnd, TB_AUTOSIZE, 0, 0);
+    if (FImages != nullptr) ImageList_Destroy(FImages);
+    FImages = images;
+}
+
+void TToolBar::SetButtonsEnabled(bool enabled) {
+    for (const TToolButton& button : FButtons)
+        if (button.Command != 0) SendMessageW(FHwnd, TB_ENABLEBUTTON, button.Command, MAKELPARAM(enabled, 0));
+}
+
+int TToolBar::Height() const {
+    RECT bounds{};
+    GetWindowRect(FHwnd, &bounds);
+    return bounds.bottom - bounds.top;
+}
+
+TStatusBar::TStatusBar(HWND parent) {
+    CreateChild(parent, STATUSCLASSNAMEW, L"", SBARS_SIZEGRIP | CCS_BOTTOM);
+}
+
+int TStatusBar::Height() const {
+    RECT bounds{};
+    GetWindowRect(FHwnd, &bounds);
+    return bounds.bottom - bounds.top;
+}
+
+TProgressBar::TProgressBar(HWND parent) {
+    CreateChild(parent, PROGRESS_CLASSW, L"", 0);
+    SendMessageW(FHwnd, PBM_SETRANGE32, 0, 1000);
+}
+
+void TProgressBar::SetPosition(int position) {
+    SendMessageW(FHwnd, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+}  // namespace quillmark
