@@ -404,11 +404,11 @@ TCsvRow ReadFirstRow(const std::u16string& fileName) {
     return std::move(sink.Row);
 }
 
-// The rows after a row start, checked by a counter of their own. Its text
-// is exact where the characters are looked at, as the first part's.
+// The rows after a row start, checked by a counter of their own; read
+// exactly or not, as the first part's rows after its first.
 struct TCheckPart {
-    explicit TCheckPart(TCodePage target)
-        : Characters(target), Exact(target != CP_UTF_8), Counter(Check, Characters, Exact) {
+    TCheckPart(TCodePage target, bool exact)
+        : Characters(target), Exact(exact), Counter(Check, Characters, Exact) {
         Counter.LeaveLabels();
     }
 
@@ -419,10 +419,10 @@ struct TCheckPart {
 };
 
 // Checks a large file in two parts at once, see ReadInParts; its text read
-// as `readAs`.
+// as `readAs`, the second part's exactly when `restExact`.
 bool CheckInParts(const std::u16string& fileName, TCodePage sourceCodePage, TCodePage readAs,
                   TCodePage targetCodePage, TCheckCounter& counter, TByteCsvMachine<TCheckCounter>& machine,
-                  const TProgressCallback& progress, const std::atomic<bool>& exact) {
+                  const TProgressCallback& progress, const std::atomic<bool>& exact, bool restExact) {
     TFileStream stream(fileName);
     const std::uint64_t size = stream.Size();
     if (!ReadsInParts(sourceCodePage, size)) return false;
@@ -431,7 +431,8 @@ bool CheckInParts(const std::u16string& fileName, TCodePage sourceCodePage, TCod
     };
     return ReadInParts(
         stream, size, sourceCodePage, readAs, counter, machine,
-        [targetCodePage] { return std::make_unique<TCheckPart>(targetCodePage); }, report, exact);
+        [targetCodePage, restExact] { return std::make_unique<TCheckPart>(targetCodePage, restExact); },
+        report, exact);
 }
 
 // The check of one reading; without `bytes`, the file is split as UTF-16
@@ -456,9 +457,13 @@ void CheckFile(const std::u16string& fileName, TCsvCheck& check, const TProgress
         counter.LeaveLabels();
     }
     const TCodePage readAs = shiftJis ? CP_SHIFT_JIS : CP_UTF_8;
-    if (!bytes || !(CheckInParts(fileName, check.SourceCodePage, readAs, check.TargetCodePage, counter,
-                                 machine, progress, exact) ||
-                    ReadCsvFileAs(fileName, readAs, feed, progress, 0, 1, shiftJis ? nullptr : &exact)))
+    // Shift_JIS in 932 is read exactly throughout: its fields' bytes are
+    // looked at, and a reading that is not exact may differ in them.
+    const std::atomic<bool> always = true;
+    if (!bytes ||
+        !(CheckInParts(fileName, check.SourceCodePage, readAs, check.TargetCodePage, counter, machine,
+                       progress, shiftJis ? always : exact, shiftJis || check.TargetCodePage != CP_UTF_8) ||
+          ReadCsvFileAs(fileName, readAs, feed, progress, 0, 1, shiftJis ? nullptr : &exact)))
         SplitCsvFile(fileName, counter, progress);
     counter.Finish();
     for (std::size_t column = 0; column < labels.size() && column < check.Columns.size(); ++column)
