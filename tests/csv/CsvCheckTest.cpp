@@ -318,6 +318,65 @@ TEST(CheckProperty, BreakingMatchesRereadingAndLossyMatchesTheEncoder) {
     }
 }
 
+std::u16string Repeat(std::u16string_view rows, std::size_t times) {
+    std::u16string text;
+    text.reserve(rows.size() * times);
+    for (std::size_t k = 0; k < times; ++k)
+        text += rows;
+    return text;
+}
+
+// Files of several MiB are checked in two parts at once, the second from a
+// line feed near the middle that seems to end a row: whether it does or
+// not, the check is the one of the same text in UTF-16, read in one part.
+TEST(CheckProperty, FilesReadInTwoPartsGiveTheWholeCheck) {
+    const std::size_t third = std::size_t{2} << 20;
+    const std::u16string name = u"名前,備考,x\n";
+    const struct {
+        const char* Name;
+        std::u16string Text;
+    } cases[] = {
+        {"widest row in the second part, breaking and lossy fields in both",
+         name + Repeat(u"a,\"b,c\",😀\r\n", third / 10) + Repeat(u"\"x\ny\",é,\"\"\"q\"\r\n", third / 14) +
+             u"1,2,3,4,5,6\r\n" + u"last,\"row"},
+        {"middle inside a quoted field of line feeds, with rows of simple look there",
+         name + u"x,\"" + Repeat(u"a,b,c\n", third / 2) + u"\",é\n" + Repeat(u"p,\"q,r\"\n", 1000)},
+        {"middle inside a quoted field of line feeds, nothing simple there",
+         name + u"x,\"" + Repeat(u"a\"\"b,\n", third / 2) + u"\",y,z\n" + Repeat(u"p,q\n", 1000)},
+        {"rows without content after the middle",
+         name + Repeat(u"a,\"b\nc\",d\n", third / 8) + Repeat(u",,,,\"\",\n", third / 7)},
+    };
+    TTempDir dir;
+    for (const auto& test : cases) {
+        SCOPED_TRACE(test.Name);
+        // Shift_JIS holds neither 😀 nor é: those rows use characters it has.
+        std::u16string shiftJisText = test.Text;
+        for (char16_t& unit : shiftJisText)
+            if (unit == u'é' || (unit >= 0xD800 && unit <= 0xDFFF)) unit = u'ｱ';
+        const std::pair<std::u16string, TSourceEncoding> sources[] = {
+            {test.Text, TSourceEncoding::Utf8}, {shiftJisText, TSourceEncoding::ShiftJis}};
+        for (const auto& [text, encoding] : sources) {
+            const std::string bytes = Encode(text, encoding);
+            ASSERT_GE(bytes.size(), std::size_t{4} << 20);
+            for (const std::int32_t target : {0, 1}) {
+                SCOPED_TRACE("source encoding " + std::to_string(static_cast<int>(encoding)) + ", target " +
+                             std::to_string(target));
+                const TColumnSet quote{1};
+                TCsvCheck parts = Check(dir, bytes, quote, target);
+                EXPECT_EQ(parts.SourceCodePage, encoding == TSourceEncoding::Utf8 ? CP_UTF_8 : CP_SHIFT_JIS);
+                TCsvCheck whole = Check(dir, Encode(text, TSourceEncoding::Utf16), quote, target);
+                EXPECT_EQ(whole.SourceCodePage, CP_UTF16_LE);
+                whole.SourceCodePage = parts.SourceCodePage;
+                EXPECT_EQ(parts.RowCount, whole.RowCount);
+                EXPECT_EQ(parts.ColCount, whole.ColCount);
+                EXPECT_EQ(parts.LossyCharacters, whole.LossyCharacters);
+                EXPECT_EQ(Breaking(parts), Breaking(whole));
+                EXPECT_TRUE(parts == whole);
+            }
+        }
+    }
+}
+
 TEST(CheckJson, FormatsTheWholeReport) {
     TCsvCheck check;
     check.SourceCodePage = CP_SHIFT_JIS;

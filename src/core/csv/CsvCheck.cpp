@@ -3,12 +3,16 @@
 #include <algorithm>
 #include <atomic>
 #include <cstring>
+#include <functional>
+#include <memory>
 
 #include "base/Exception.h"
+#include "base/Stream.h"
 #include "base/Utf.h"
 #include "csv/ByteCsvMachine.h"
 #include "csv/ColumnLetters.h"
 #include "csv/CsvFileReader.h"
+#include "csv/CsvParts.h"
 #include "csv/SimpleRows.h"
 #include "text/TextReader.h"
 
@@ -249,6 +253,22 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     // The labels are the caller's to read: the text is not exact.
     void LeaveLabels() { FLabels = false; }
 
+    // Whether the machine, at FieldStart, is at the start of a row.
+    bool AtRowStart() const { return FColumn == 0; }
+
+    // Adds the counts of the rows after those read, finished by a counter
+    // of their own from the row start where this one stands.
+    template <class TPart>
+    void Append(const TPart& part) {
+        const TCsvCheck& rest = part.Check;
+        if (rest.RowCount > 0) FCheck.RowCount = FRow + rest.RowCount;
+        FCheck.ColCount = std::max(FCheck.ColCount, rest.ColCount);
+        FCheck.LossyCharacters += rest.LossyCharacters;
+        if (FBreaking.size() < rest.Columns.size()) FBreaking.resize(rest.Columns.size());
+        for (std::size_t column = 0; column < rest.Columns.size(); ++column)
+            FBreaking[column] += rest.Columns[column].BreakingFields;
+    }
+
     void Finish() {
         EndField();
         for (std::size_t column = 0; column < FFirstRow8.size(); ++column)
@@ -363,8 +383,6 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     std::vector<std::u16string> FFirstRow16;
 };
 
-// The check of one reading; without `bytes`, the file is split as UTF-16
-// whatever its code page.
 // Stops the splitter once the first row is in.
 struct TFirstRowRead {};
 
@@ -386,6 +404,39 @@ TCsvRow ReadFirstRow(const std::u16string& fileName) {
     return std::move(sink.Row);
 }
 
+// The rows after a row start, checked by a counter of their own; read
+// exactly or not, as the first part's rows after its first.
+struct TCheckPart {
+    TCheckPart(TCodePage target, bool exact)
+        : Characters(target), Exact(exact), Counter(Check, Characters, Exact) {
+        Counter.LeaveLabels();
+    }
+
+    TCsvCheck Check;
+    TTargetCharacters Characters;  // its own: the table is learnt as it goes
+    std::atomic<bool> Exact;
+    TCheckCounter Counter;
+};
+
+// Checks a large file in two parts at once, see ReadInParts; its text read
+// as `readAs`, the second part's exactly when `restExact`.
+bool CheckInParts(const std::u16string& fileName, TCodePage sourceCodePage, TCodePage readAs,
+                  TCodePage targetCodePage, TCheckCounter& counter, TByteCsvMachine<TCheckCounter>& machine,
+                  const TProgressCallback& progress, const std::atomic<bool>& exact, bool restExact) {
+    TFileStream stream(fileName);
+    const std::uint64_t size = stream.Size();
+    if (!ReadsInParts(sourceCodePage, size)) return false;
+    const std::function<void(std::uint64_t)> report = [&progress, size](std::uint64_t done) {
+        if (progress) progress(std::min(done, size), size);
+    };
+    return ReadInParts(
+        stream, size, sourceCodePage, readAs, counter, machine,
+        [targetCodePage, restExact] { return std::make_unique<TCheckPart>(targetCodePage, restExact); },
+        report, exact);
+}
+
+// The check of one reading; without `bytes`, the file is split as UTF-16
+// whatever its code page.
 void CheckFile(const std::u16string& fileName, TCsvCheck& check, const TProgressCallback& progress,
                bool bytes) {
     check.SourceCodePage = DetectCsvFileCodePage(fileName);
@@ -396,21 +447,27 @@ void CheckFile(const std::u16string& fileName, TCsvCheck& check, const TProgress
     TCheckCounter counter(check, characters, exact);
     TByteCsvMachine machine(counter);
     const auto feed = [&machine](std::string_view text) { machine.Feed(text); };
-    if (bytes && check.SourceCodePage == CP_SHIFT_JIS && check.TargetCodePage == CP_UTF_8) {
-        // UTF-8 holds every character: only the structure counts, and the
-        // 932 form has the same and comes faster than decoding does. The
-        // labels come from the exact text, read apart.
-        TCsvRow labels = ReadFirstRow(fileName);
+    // Into UTF-8, which holds every character, only the structure of a
+    // Shift_JIS file counts, and its 932 form has the same and comes faster
+    // than decoding does. The labels come from the exact text, read apart.
+    const bool shiftJis = bytes && check.SourceCodePage == CP_SHIFT_JIS && check.TargetCodePage == CP_UTF_8;
+    TCsvRow labels;
+    if (shiftJis) {
+        labels = ReadFirstRow(fileName);
         counter.LeaveLabels();
-        ReadCsvFileAs(fileName, CP_SHIFT_JIS, feed, progress);
-        counter.Finish();
-        for (std::size_t column = 0; column < labels.size() && column < check.Columns.size(); ++column)
-            check.Columns[column].Label = std::move(labels[column]);
-        return;
     }
-    if (!bytes || !ReadCsvFileAs(fileName, CP_UTF_8, feed, progress, 0, 1, &exact))
+    const TCodePage readAs = shiftJis ? CP_SHIFT_JIS : CP_UTF_8;
+    // Shift_JIS in 932 is read exactly throughout: its fields' bytes are
+    // looked at, and a reading that is not exact may differ in them.
+    const std::atomic<bool> always = true;
+    if (!bytes ||
+        !(CheckInParts(fileName, check.SourceCodePage, readAs, check.TargetCodePage, counter, machine,
+                       progress, shiftJis ? always : exact, shiftJis || check.TargetCodePage != CP_UTF_8) ||
+          ReadCsvFileAs(fileName, readAs, feed, progress, 0, 1, shiftJis ? nullptr : &exact)))
         SplitCsvFile(fileName, counter, progress);
     counter.Finish();
+    for (std::size_t column = 0; column < labels.size() && column < check.Columns.size(); ++column)
+        check.Columns[column].Label = std::move(labels[column]);
 }
 
 }  // namespace

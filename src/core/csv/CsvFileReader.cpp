@@ -1,10 +1,7 @@
 #include "csv/CsvFileReader.h"
 
 #include <algorithm>
-#include <chrono>
-#include <future>
 #include <optional>
-#include <thread>
 
 #include "base/Exception.h"
 #include "base/Messages.h"
@@ -12,6 +9,7 @@
 #include "base/Stream.h"
 #include "base/Utf.h"
 #include "csv/ByteCsvMachine.h"
+#include "csv/CsvParts.h"
 #include "csv/SimpleRows.h"
 #include "text/TextLoader.h"
 #include "text/TextReader.h"
@@ -69,7 +67,9 @@ class TShapeCounter final : public ICsvSinkOf<char16_t> {
 
     // Adds the shape of the rows after those read, read by a counter of
     // their own from the row start where this one stands.
-    void Append(const TCsvShape& rest) {
+    template <class TPart>
+    void Append(const TPart& part) {
+        const TCsvShape& rest = part.Shape;
         if (rest.RowCount > 0) FShape.RowCount = FRow + rest.RowCount;
         FShape.ColCount = std::max(FShape.ColCount, rest.ColCount);
     }
@@ -195,12 +195,23 @@ TCodePage ShapeTarget(TCodePage codePage) {
     return codePage == CP_SHIFT_JIS ? CP_SHIFT_JIS : CP_UTF_8;
 }
 
-// Files from this size on have their shape read in two parts at once.
-constexpr std::uint64_t kPartsFrom = std::uint64_t{4} << 20;
+// The rows after a row start, counted by a counter of their own.
+struct TShapePart {
+    TCsvShape Shape;
+    TShapeCounter Counter{Shape, false};
+    std::atomic<bool> Exact = false;
+};
 
-// Where a row seems to begin at or after `from`: after a line feed that is
-// followed by a few simple rows. A line feed inside quotes is rarely
-// followed by text that reads so, but it can be: the caller finds out.
+// Reads the shape of a large file in two parts at once, see ReadInParts.
+bool ReadShapeInParts(TCsvSource& source, TShapeCounter& counter, TByteCsvMachine<TShapeCounter>& machine,
+                      const std::function<void(std::uint64_t)>& report, const std::atomic<bool>& exact) {
+    return ReadInParts(
+        source.Stream, source.Size, source.CodePage, ShapeTarget(source.CodePage), counter, machine,
+        [] { return std::make_unique<TShapePart>(); }, report, exact);
+}
+
+}  // namespace
+
 std::optional<std::uint64_t> GuessRowStart(TFileStream& file, std::uint64_t from, std::uint64_t size) {
     constexpr std::size_t kLook = std::size_t{1} << 16, kRows = 4, kTries = 64;
     std::string window(static_cast<std::size_t>(std::min<std::uint64_t>(kLook, size - from)), '\0');
@@ -218,78 +229,6 @@ std::optional<std::uint64_t> GuessRowStart(TFileStream& file, std::uint64_t from
     }
     return std::nullopt;
 }
-
-// The shape of bytes `from` to `to` of a file, read as if a row
-// began at `from`; `done` follows the bytes read. Ends early, with a
-// shape of no use, once `stop` is set.
-TCsvShape ReadPartShape(TFileStream& file, TCodePage codePage, std::uint64_t from, std::uint64_t to,
-                        const std::atomic<bool>& stop, std::atomic<std::uint64_t>& done) {
-    TCsvShape shape;
-    TShapeCounter counter(shape, false);
-    TByteCsvMachine machine(counter);
-    TFileSection section(file, from, to);
-    TTextReader reader(section, codePage, kPieceBytes, to - from, false);
-    const TCodePage target = ShapeTarget(codePage);
-    std::string_view piece;
-    while (!stop.load(std::memory_order_relaxed) && reader.ReadAs(target, piece, false)) {
-        machine.Feed(piece);
-        done.store(reader.BytesRead(), std::memory_order_relaxed);
-    }
-    return shape;
-}
-
-// Reads the shape of a large UTF-8 or Shift_JIS file (or one taken byte by
-// byte, see ETextNotAscii) in two parts at once: this thread reads up to a
-// row start guessed near the middle, another thread the rest. Should the
-// first part not end at a row start after all, this thread reads the rest
-// as well. False, with nothing read, for a file not read so.
-bool ReadShapeInParts(TCsvSource& source, TShapeCounter& counter, TByteCsvMachine<TShapeCounter>& machine,
-                      const std::function<void(std::uint64_t)>& report, const std::atomic<bool>& exact) {
-    if ((source.CodePage != CP_UTF_8 && source.CodePage != CP_NONE && source.CodePage != CP_SHIFT_JIS) ||
-        source.Size < kPartsFrom || std::thread::hardware_concurrency() < 2)
-        return false;
-    const TCodePage target = ShapeTarget(source.CodePage);
-    const std::optional<std::uint64_t> split = GuessRowStart(source.Stream, source.Size / 2, source.Size);
-    if (!split) return false;
-    std::atomic<bool> stop = false;
-    std::atomic<std::uint64_t> restDone = 0;
-    std::future<TCsvShape> rest = std::async(std::launch::async, [&] {
-        return ReadPartShape(source.Stream, source.CodePage, *split, source.Size, stop, restDone);
-    });
-    // Declared after the future: the other thread is told to stop before
-    // the future waits for it, on every way out.
-    const struct TStopper {
-        std::atomic<bool>& Stop;
-        ~TStopper() { Stop = true; }
-    } stopper{stop};
-
-    auto read = [&](TTextReader& reader, std::uint64_t before) {
-        std::string_view piece;
-        while (reader.ReadAs(target, piece, exact.load(std::memory_order_relaxed))) {
-            machine.Feed(piece);
-            report(before + reader.BytesRead() + restDone.load(std::memory_order_relaxed));
-        }
-    };
-    TTextReader first(source.Stream, source.CodePage, kPieceBytes, *split);
-    read(first, 0);
-    if (machine.State() == TCsvState::FieldStart && counter.AtRowStart()) {
-        while (rest.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
-            report(*split + restDone.load(std::memory_order_relaxed));
-        counter.Append(rest.get());
-        report(source.Size);
-        return true;
-    }
-    // The line feed was inside quotes.
-    stop = true;
-    rest.wait();
-    restDone = 0;
-    TFileSection section(source.Stream, *split, source.Size);
-    TTextReader second(section, source.CodePage, kPieceBytes, source.Size - *split, false);
-    read(second, *split);
-    return true;
-}
-
-}  // namespace
 
 bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,
                    const std::function<void(std::string_view)>& feed, const TProgressCallback& progress,
