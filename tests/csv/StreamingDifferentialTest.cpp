@@ -496,9 +496,14 @@ TEST(ReadCsvShapeTest, CancellingStopsBothParts) {
 // bytes cut off by a line feed and ill-formed first rows included.
 TEST(ReadCsvShapeTest, ShiftJisShapeAndFirstRowAreThoseOfTheLoadedTable) {
     const std::string name = "\x96\xBC\x91\x4F,\x93\xFA\x95\x74\r\n";
+    // Wine's 932 takes the line feed after a lead byte into the default
+    // character, so that under Wine the loaded table would have one row of
+    // a million fields, every row filled up to it: gigabytes. There the rows
+    // end with a whole character instead.
+    const std::string oddEnd = test::UnderWine() ? "\x82\xA0\n" : "\x82\n";
     // Well-formed for as far as the detection looks, odd after that.
     const std::string rows = Repeat("\x82\xA0,\"x\"\"y,z\",\x93\xFA\r\n", 20000) +
-                             Repeat("\x82\xA0,\"x\"\x80\"y,z\",\x82\n", 400000) + "1,2,3,4,5\r\n";
+                             Repeat("\x82\xA0,\"x\"\x80\"y,z\"," + oddEnd, 400000) + "1,2,3,4,5\r\n";
     const struct {
         const char* Name;
         std::string Content;
