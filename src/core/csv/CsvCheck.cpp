@@ -209,45 +209,49 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         FColumn = 0;
     }
 
-    // Simple rows (see ReadSimpleRows) are taken whole, field by field from
-    // the positions of their separators: a plain field never breaks, a
-    // quoted one when its content holds a comma or a line feed or begins
-    // with a doubled mark. The first row is the machine's, for its labels.
+    // Simple rows (see ReadSimpleRows) are taken whole, at a cost per row,
+    // per suspect (see TBlockClasses) and per character from 0x80 up rather
+    // than per field. A plain field holds no separator and no mark and never
+    // breaks; a quoted one breaks when its content holds a comma or a line
+    // feed or begins with a doubled mark, which its suspects show. The first
+    // row is the machine's, for its labels.
     std::size_t ReadRows(std::string_view text, std::size_t at) {
         if (FColumn != 0 || FRow == 0) return at;
         const char* const data = text.data();
-        return ReadSimpleRows(text, at, FWords, [this, data](const TSimpleRow& row) {
-            TFieldFinder fields(row);
-            std::size_t width = 0;  // up to the last field with content
-            for (std::size_t k = 0; k < row.Count; ++k) {
-                std::size_t from = fields.Begin(k), to = fields.End(k);
-                const bool quoted = from != to && data[from] == '"';
-                if (quoted) {
-                    ++from;
-                    --to;
+        return ReadSimpleRows<true>(
+            text, at, FWords, [this, data](const TSimpleRow& row) QUILLMARK_IN_BLOCK_LOOP {
+                const std::size_t width = SimpleFieldsWithContent(data, row.Start, row.End, row.Count);
+                FRowBreaking.clear();
+                std::size_t last = SIZE_MAX;  // the field marked last
+                for (std::size_t w = 0; w < row.WordCount; ++w) {
+                    const TRowWord& word = row.Words[w];
+                    for (std::uint64_t suspects = word.Suspects; suspects != 0; suspects &= suspects - 1) {
+                        const int k = std::countr_zero(suspects);
+                        const std::size_t field =
+                            word.Before + static_cast<std::size_t>(
+                                              std::popcount(word.Separators & ((std::uint64_t{1} << k) - 1)));
+                        if (field >= width) break;
+                        // A comma or line feed inside quotes breaks; an opening
+                        // mark only when two marks follow it.
+                        const char* const at = data + word.Block + static_cast<std::size_t>(k);
+                        if (field != last && (at[0] != '"' || (at[1] == '"' && at[2] == '"'))) {
+                            FRowBreaking.push_back(field);
+                            last = field;
+                        }
+                    }
                 }
-                if (from == to) continue;
-                width = k + 1;
-                const char* const content = data + from;
-                const std::size_t size = to - from;
-                FFieldBreaks =
-                    quoted && ((size >= 2 && content[0] == '"' && content[1] == '"') ||
-                               std::memchr(content, ',', size) || std::memchr(content, '\n', size));
-                if (FAnsi) {
-                    FInField = false;
-                    ScanUtf8(reinterpret_cast<const std::uint8_t*>(content), size);
+                if (FAnsi) ScanRow(data, row);
+                for (const std::size_t field : FRowBreaking)
+                    AddBreaking(field);
+                FFieldBreaks = false;
+                FInField = false;
+                if (width > 0) {
+                    FCheck.RowCount = FRow + 1;
+                    FCheck.ColCount = std::max<std::uint64_t>(FCheck.ColCount, width);
                 }
-                if (FFieldBreaks) AddBreaking(k);
-            }
-            FFieldBreaks = false;
-            FInField = false;
-            if (width > 0) {
-                FCheck.RowCount = FRow + 1;
-                FCheck.ColCount = std::max<std::uint64_t>(FCheck.ColCount, width);
-            }
-            ++FRow;
-            return true;
-        });
+                ++FRow;
+                return true;
+            });
     }
 
     // The labels are the caller's to read: the text is not exact.
@@ -348,6 +352,58 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         Character(codePoint);
     }
 
+    // The characters from 0x80 up of a simple row, for an ANSI target: each
+    // is looked up; the rare one whose bytes there would break its field
+    // has the field found from the row's separators.
+    void ScanRow(const char* data, const TSimpleRow& row) {
+        const auto* const bytes = reinterpret_cast<const std::uint8_t*>(data);
+        const std::size_t end = row.End;
+        for (std::size_t i = row.Start; i < end;) {
+            const std::uint8_t lead = bytes[i];
+            if (lead < 0x80) {
+                ++i;
+                i += SevenBitRun(bytes + i, end - i);
+                continue;
+            }
+            // Japanese text is nearly all characters of three bytes.
+            std::size_t length = 3;
+            char32_t codePoint;
+            if ((lead & 0xF0) == 0xE0) {
+                codePoint = static_cast<char32_t>((lead & 0x0F) << 12 | (bytes[i + 1] & 0x3F) << 6 |
+                                                  (bytes[i + 2] & 0x3F));
+            } else {
+                length = lead >= 0xF0 ? 4 : 2;
+                codePoint = lead & (0x7F >> length);
+                for (std::size_t k = 1; k < length; ++k)
+                    codePoint = (codePoint << 6) | (bytes[i + k] & 0x3F);
+            }
+            if (const std::uint8_t flags = FCharacters.Of(codePoint); flags != TTargetCharacters::kKnown)
+                NoteCharacter(flags, data, row, i);
+            i += length;
+        }
+    }
+
+    // A character of a simple row that is lossy or whose bytes in the
+    // target would break its field (at `at`).
+    void NoteCharacter(std::uint8_t flags, const char* data, const TSimpleRow& row, std::size_t at) {
+        if (flags & TTargetCharacters::kLossy) ++FCheck.LossyCharacters;
+        if (flags & (TTargetCharacters::kBreaks | TTargetCharacters::kOpensQuote)) {
+            TFieldFinder fields(row);
+            std::size_t field = 0;
+            while (fields.End(field) < at)
+                ++field;
+            std::size_t begin = fields.Begin(field);
+            if (data[begin] == '"') ++begin;
+            if ((flags & TTargetCharacters::kBreaks) || at == begin) MarkBreaking(field);
+        }
+    }
+
+    // Marks a field of the simple row being read as breaking, once.
+    void MarkBreaking(std::size_t field) {
+        if (std::find(FRowBreaking.begin(), FRowBreaking.end(), field) == FRowBreaking.end())
+            FRowBreaking.push_back(field);
+    }
+
     void AddBreaking(std::size_t column) {
         if (FBreaking.size() <= column) FBreaking.resize(column + 1);
         ++FBreaking[column];
@@ -378,7 +434,8 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     std::string FCarry;              // UTF-8: the start of a character cut by a piece's end
     std::size_t FCarryNeeded = 0;
     std::vector<std::uint64_t> FBreaking;
-    std::vector<TRowWord> FWords;  // the words of a simple row, see ReadSimpleRows
+    std::vector<TRowWord> FWords;           // the words of a simple row, see ReadSimpleRows
+    std::vector<std::size_t> FRowBreaking;  // its fields found to break so far
     std::vector<std::string> FFirstRow8;
     std::vector<std::u16string> FFirstRow16;
 };
