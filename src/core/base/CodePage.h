@@ -111,6 +111,11 @@ class TShiftJisRewriter {
     // Appends the rewritten bytes to `out`. `flush` marks the last piece.
     void Rewrite(std::string_view bytes, bool flush, std::string& out);
 
+    // The same rewriting, but a piece that rewrites to itself, as most do,
+    // is handed back as it is, not copied: the bytes rewritten, either
+    // `bytes` or `out` (cleared first).
+    std::string_view RewriteView(std::string_view bytes, bool flush, std::string& out);
+
   private:
     std::uint16_t Learn(std::string_view bytes);
     void RewriteExactly(std::string_view bytes, std::string& out);

@@ -29,6 +29,40 @@ void Put(std::uint16_t entry, char*& at) {
 std::atomic<std::uint16_t> gPairs[kPairs932];
 std::atomic<std::uint16_t> gSingles[0x100];
 
+// How many of the first bytes of `bytes` rewrite to themselves as far as
+// the tables have learnt them, up to a character's start: seven-bit bytes,
+// and characters whose entries are their own bytes.
+std::size_t UnchangedPrefix(std::string_view bytes) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+    const std::size_t size = bytes.size();
+    std::size_t i = 0;
+    while (i < size) {
+        // The loops of Rewrite, without the writing.
+        while (size - i >= 8) {
+            std::uint64_t word;
+            std::memcpy(&word, data + i, 8);
+            if ((word & 0x8080808080808080u) != 0) break;
+            i += 8;
+        }
+        while (size - i >= 2) {
+            const std::int32_t row = kLeadRows932[data[i]];
+            const std::uint8_t trail = data[i + 1];
+            if (row < 0 || !IsTrail932(trail)) break;
+            if (gPairs[static_cast<std::size_t>(row) + (trail - 0x40u)].load(std::memory_order_relaxed) !=
+                (data[i] << 8 | trail))
+                return i;
+            i += 2;
+        }
+        if (i == size) break;
+        const std::uint8_t byte = data[i];
+        if (byte >= 0x80 &&
+            (IsLead932(byte) || gSingles[byte].load(std::memory_order_relaxed) != (0x100 | byte)))
+            return i;
+        ++i;
+    }
+    return size;
+}
+
 }  // namespace
 
 TShiftJisRewriter::TShiftJisRewriter()
@@ -153,6 +187,21 @@ void TShiftJisRewriter::Rewrite(std::string_view bytes, bool flush, std::string&
         }
     }
     out.append(begin, static_cast<std::size_t>(at - begin));
+}
+
+std::string_view TShiftJisRewriter::RewriteView(std::string_view bytes, bool flush, std::string& out) {
+    out.clear();
+    // A lead byte held back from the previous piece goes out with the byte
+    // after it (or alone), before the rest is looked at.
+    while (FHasLead && !bytes.empty()) {
+        Rewrite(bytes.substr(0, 1), flush && bytes.size() == 1, out);
+        bytes.remove_prefix(1);
+    }
+    const std::size_t same = FHasLead ? 0 : UnchangedPrefix(bytes);
+    if (same == bytes.size() && out.empty()) return bytes;
+    out.append(bytes.data(), same);
+    Rewrite(bytes.substr(same), flush, out);
+    return out;
 }
 
 }  // namespace quillmark

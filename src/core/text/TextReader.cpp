@@ -173,9 +173,7 @@ bool TTextReader::ReadAs(TCodePage target, std::string_view& text, bool exact) {
             return true;
         }
         if (!FRewriter) FRewriter = std::make_unique<TShiftJisRewriter>();
-        FDecoded.clear();
-        FRewriter->Rewrite(bytes, FDone, FDecoded);
-        text = FDecoded;
+        text = FRewriter->RewriteView(bytes, FDone, FDecoded);
         return true;
     }
     // Decoded Shift_JIS is well formed: only U+0080 has to go.
