@@ -52,8 +52,7 @@ int HeaderCount(HWND list) {
 
 void InsertColumn(HWND list, int index, const std::wstring& caption, int width) {
     LVCOLUMNW column{};
-    column.mask = LVCF_TEXT | LVCF_WIDTH | LVCF_FMT;
-    column.fmt = index == 0 ? LVCFMT_RIGHT : LVCFMT_LEFT;
+    column.mask = LVCF_TEXT | LVCF_WIDTH;
     column.cx = width;
     column.pszText = const_cast<wchar_t*>(caption.c_str());
     ListView_InsertColumn(list, index, &column);

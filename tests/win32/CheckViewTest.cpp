@@ -209,6 +209,15 @@ TEST_F(CheckViewTest, SourceSwitchShowsTheStatus) {
     EXPECT_EQ(Cell(1, 0), L"1");
 }
 
+TEST_F(CheckViewTest, EachLineBreakShowsAsOneSign) {
+    test::WriteBytes(Folder / L"breaks.csv", "\"a\r\nb\",\"a\nb\",\"a\r\n\r\nb\",\"\n\"\r\n");
+    RunFirstIdle({L"/source:" + Path(L"breaks.csv")});
+    const wchar_t* expected[] = {L"a↵b", L"a↵b", L"a↵↵b", L"↵"};
+    ASSERT_EQ(Form->Preview().FieldCount(), static_cast<int>(std::size(expected)));
+    for (int column = 0; column < Form->Preview().FieldCount(); ++column)
+        EXPECT_EQ(Cell(0, column), expected[column]) << column;
+}
+
 TEST_F(CheckViewTest, PreviewFollowsTicksAndEncodingReadingOnlyForTheEncoding) {
     OpenSettings();
     const int cursorsAfterLoading = Cursors;
