@@ -262,6 +262,7 @@ void TFormMain::CreateControls() {
     FPreviewToggle->OnToggled = [this](bool shown) { SetPreviewShown(shown); };
     FPreview = std::make_unique<TPreviewList>(FHwnd);
     add(*FPreview);
+    FControls[FPreview->TipHwnd()] = FPreview.get();
     FPreview->SetColumnWidths(Scale(36), Scale(96));
     FCheckView = std::make_unique<TCheckView>(*FUi, FModel, *FCheckListBoxCsvCol, *FPreview,
                                               [this](const std::wstring& text) { SetStatusText(text); });

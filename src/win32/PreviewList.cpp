@@ -69,6 +69,47 @@ TPreviewList::TPreviewList(HWND parent) {
                 WS_EX_CLIENTEDGE);
     ListView_SetExtendedListViewStyle(FHwnd, LVS_EX_GRIDLINES | LVS_EX_DOUBLEBUFFER);
     InsertColumn(FHwnd, 0, L"", FNumberWidth);
+
+    // One tool over the whole table; it asks the parent for its text, which
+    // depends on the cell under the mouse (see SubclassProc).
+    FTip = CreateWindowExW(WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP,
+                           0, 0, 0, 0, parent, nullptr, GetModuleHandleW(nullptr), nullptr);
+    TOOLINFOW tool{};
+    tool.cbSize = sizeof tool;
+    tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+    tool.hwnd = parent;
+    tool.uId = reinterpret_cast<UINT_PTR>(FHwnd);
+    tool.lpszText = LPSTR_TEXTCALLBACKW;
+    SendMessageW(FTip, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    // A width makes the tool tip break its lines at "\n".
+    SendMessageW(FTip, TTM_SETMAXTIPWIDTH, 0, 800);
+    SetWindowSubclass(FHwnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
+}
+
+TPreviewList::~TPreviewList() {
+    RemoveWindowSubclass(FHwnd, SubclassProc, 1);
+    if (IsWindow(FTip)) DestroyWindow(FTip);
+}
+
+LRESULT CALLBACK TPreviewList::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                            DWORD_PTR data) {
+    if (message == WM_MOUSEMOVE) {
+        auto* list = reinterpret_cast<TPreviewList*>(data);
+        LVHITTESTINFO hit{};
+        hit.pt = {static_cast<short>(LOWORD(lParam)), static_cast<short>(HIWORD(lParam))};
+        int row = -1, column = -1;
+        if (ListView_SubItemHitTest(hwnd, &hit) >= 0 && (hit.flags & LVHT_ONITEM) != 0 && hit.iSubItem >= 1) {
+            row = hit.iItem;
+            column = hit.iSubItem - 1;
+        }
+        if (row != list->FTipRow || column != list->FTipColumn) {
+            list->FTipRow = row;
+            list->FTipColumn = column;
+            // Another cell: the tip goes, and comes back with the new text.
+            SendMessageW(list->FTip, TTM_POP, 0, 0);
+        }
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 void TPreviewList::SetColumnWidths(int number, int field) {
@@ -121,9 +162,30 @@ COLORREF TPreviewList::FieldBackground(int row, int column) const {
     return GetSysColor(COLOR_WINDOW);
 }
 
+std::wstring TPreviewList::FieldTip(int row, int column) const {
+    const TPreviewCell* cell = Cell(row, column);
+    std::wstring tip;
+    if (cell != nullptr && cell->Breaks)
+        tip = L"二重引用符をつけないと、このフィールドで変換先の行が崩れます。";
+    if (cell != nullptr && !cell->Lossy.empty()) {
+        if (!tip.empty()) tip += L'\n';
+        tip += L"変換先の文字コードで表せない文字が「?」などに置き換わります。";
+    }
+    return tip;
+}
+
 bool TPreviewList::WndProcParent(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
     if (message != WM_NOTIFY) return false;
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->hwndFrom == FTip) {
+        if (header->code != TTN_GETDISPINFOW) return false;
+        FTipText = FieldTip(FTipRow, FTipColumn);
+        auto* tip = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+        tip->lpszText = FTipText.data();
+        tip->hinst = nullptr;
+        result = 0;
+        return true;
+    }
     if (header->code == LVN_GETDISPINFOW) {
         LVITEMW& item = reinterpret_cast<NMLVDISPINFOW*>(lParam)->item;
         if ((item.mask & LVIF_TEXT) == 0 || item.pszText == nullptr || item.cchTextMax <= 0) return false;

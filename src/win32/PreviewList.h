@@ -26,7 +26,11 @@ namespace quillmark {
 class TPreviewList final : public TControl {
   public:
     explicit TPreviewList(HWND parent);
+    ~TPreviewList() override;
+    // Also answers the tool tip of the cells, which asks through the
+    // parent: the parent hands TipHwnd()'s notifications here too.
     bool WndProcParent(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) override;
+    HWND TipHwnd() const { return FTip; }
 
     // Shows `rows` under the headings `letters`; the columns are made anew
     // only when the headings change.
@@ -44,8 +48,12 @@ class TPreviewList final : public TControl {
     // The colour behind a field, and behind its lost characters.
     COLORREF FieldBackground(int row, int column) const;
     static const COLORREF kLossyBackground;
+    // What the tool tip says about a field: why it is marked, "" if not.
+    std::wstring FieldTip(int row, int column) const;
 
   private:
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR data);
     LRESULT CustomDraw(NMLVCUSTOMDRAW& draw);
     void DrawField(HDC dc, const RECT& cell, int row, int column);
     const TPreviewCell* Cell(int row, int column) const;
@@ -54,6 +62,11 @@ class TPreviewList final : public TControl {
     std::vector<std::u16string> FLetters;
     int FNumberWidth = 40;
     int FFieldWidth = 96;
+    HWND FTip = nullptr;
+    // The cell under the mouse, whose tip the tool tip shows.
+    int FTipRow = -1;
+    int FTipColumn = -1;
+    std::wstring FTipText;
 };
 
 // A check box; ticking or unticking it by hand calls OnToggled.

@@ -202,6 +202,27 @@ TEST_F(CheckViewTest, MarksTakeTheSizeOfTheWindowsScale) {
     EXPECT_EQ(EntryTip(1), L"カンマ・改行を含むフィールド: 2");
 }
 
+TEST_F(CheckViewTest, TheToolTipOfACellSaysWhyItIsMarked) {
+    OpenSettings();
+    ShowLarge();
+    HWND table = Form->Preview().Hwnd();
+    // The tool tip asks for its text as it shows: for the cell the mouse is on.
+    const auto tipOver = [this, table](int row, int column) {
+        RECT cell{};
+        ListView_GetSubItemRect(table, row, column + 1, LVIR_BOUNDS, &cell);
+        SendMessageW(table, WM_MOUSEMOVE, 0, MAKELPARAM(cell.left + 3, (cell.top + cell.bottom) / 2));
+        NMTTDISPINFOW info{};
+        info.hdr.hwndFrom = Form->Preview().TipHwnd();
+        info.hdr.code = TTN_GETDISPINFOW;
+        SendMessageW(Form->Hwnd(), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&info));
+        return std::wstring(info.lpszText != nullptr ? info.lpszText : L"(none)");
+    };
+    EXPECT_EQ(tipOver(1, 1), L"二重引用符をつけないと、このフィールドで変換先の行が崩れます。");
+    EXPECT_EQ(tipOver(1, 2), L"変換先の文字コードで表せない文字が「?」などに置き換わります。");
+    EXPECT_EQ(tipOver(1, 0), L"");
+    EXPECT_EQ(tipOver(0, 1), L"");
+}
+
 TEST_F(CheckViewTest, SourceSwitchShowsTheStatus) {
     RunFirstIdle({L"/source:" + Path(L"in.csv"), L"/quote:1"});
     EXPECT_EQ(Status(), L"文字コード: UTF-8 (65001)　行数: 3　列数: 3");
