@@ -23,6 +23,35 @@ std::vector<std::wstring> DroppedFiles(HDROP drop) {
     return files;
 }
 
+// The pictures of a column list's marks, `side` pixels square: the warning
+// sign, and a blank of its size for the entries without a mark.
+HIMAGELIST MakeMarkImages(int side) {
+    HIMAGELIST images = ImageList_Create(side, side, ILC_COLOR32 | ILC_MASK, 2, 0);
+    // The system's own sign (IDI_WARNING is also its OEM number), drawn at
+    // the size asked for.
+    auto sign = static_cast<HICON>(LoadImageW(nullptr, IDI_WARNING, IMAGE_ICON, side, side, 0));
+    if (sign != nullptr) {
+        ImageList_ReplaceIcon(images, -1, sign);
+        DestroyIcon(sign);
+    } else {
+        ImageList_ReplaceIcon(images, -1, LoadIconW(nullptr, IDI_WARNING));
+    }
+    // A blank: no colour, and a mask that lets everything through.
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), side, side, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP colour = CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    std::vector<BYTE> white(static_cast<std::size_t>((side + 15) / 16 * 2 * side), 0xFF);
+    HBITMAP mask = CreateBitmap(side, side, 1, 1, white.data());
+    ImageList_Add(images, colour, mask);
+    DeleteObject(colour);
+    DeleteObject(mask);
+    return images;
+}
+
+constexpr int kMarkImage = 0;
+constexpr int kBlankImage = 1;
+
 }  // namespace
 
 bool TControl::WndProcParent(UINT, WPARAM, LPARAM, LRESULT&) {
@@ -134,7 +163,8 @@ TCheckList::TCheckList(HWND parent) {
     CreateChild(parent, WC_LISTVIEWW, L"",
                 LVS_REPORT | LVS_NOCOLUMNHEADER | LVS_SINGLESEL | LVS_SHOWSELALWAYS | WS_TABSTOP,
                 WS_EX_CLIENTEDGE);
-    ListView_SetExtendedListViewStyle(FHwnd, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER);
+    ListView_SetExtendedListViewStyle(
+        FHwnd, LVS_EX_CHECKBOXES | LVS_EX_FULLROWSELECT | LVS_EX_DOUBLEBUFFER | LVS_EX_INFOTIP);
     LVCOLUMNW column{};
     column.mask = LVCF_WIDTH;
     column.cx = 100;
@@ -144,6 +174,14 @@ TCheckList::TCheckList(HWND parent) {
 bool TCheckList::WndProcParent(UINT message, WPARAM, LPARAM lParam, LRESULT& result) {
     if (message != WM_NOTIFY) return false;
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
+    if (header->code == LVN_GETINFOTIPW) {
+        auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(lParam);
+        const std::wstring text = MarkTip(tip->iItem);
+        if (text.empty() || tip->pszText == nullptr || tip->cchTextMax <= 0) return false;
+        lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
+        result = 0;
+        return true;
+    }
     if (header->code != LVN_ITEMCHANGED) return false;
     const auto* change = reinterpret_cast<const NMLISTVIEW*>(lParam);
     // A tick shows as the second state image, no tick as the first; a new
@@ -175,6 +213,7 @@ void TCheckList::SetItems(const std::vector<std::wstring>& labels) {
     FSetting = true;
     SendMessageW(FHwnd, WM_SETREDRAW, FALSE, 0);
     ListView_DeleteAllItems(FHwnd);
+    SetMarks({});
     for (std::size_t i = 0; i < labels.size(); ++i) {
         LVITEMW item{};
         item.mask = LVIF_TEXT;
@@ -192,6 +231,46 @@ void TCheckList::SetChecked(int index, bool checked) {
     FSetting = true;
     ListView_SetCheckState(FHwnd, index, checked);
     FSetting = false;
+}
+
+void TCheckList::SetMarks(std::vector<std::wstring> tips) {
+    bool any = false;
+    for (const std::wstring& tip : tips)
+        any = any || !tip.empty();
+    if (!any) tips.clear();
+    if (tips == FTips) return;
+    FTips = std::move(tips);
+    // Without pictures the entries take no room for them.
+    const HIMAGELIST current = ListView_GetImageList(FHwnd, LVSIL_SMALL);
+    if (any && current == nullptr) {
+        ListView_SetImageList(FHwnd, MakeMarkImages(FMarkSide), LVSIL_SMALL);
+    } else if (!any && current != nullptr) {
+        ImageList_Destroy(ListView_SetImageList(FHwnd, nullptr, LVSIL_SMALL));
+    }
+    for (int i = 0; any && i < Count(); ++i) {
+        LVITEMW item{};
+        item.mask = LVIF_IMAGE;
+        item.iItem = i;
+        item.iImage = IsMarked(i) ? kMarkImage : kBlankImage;
+        ListView_SetItem(FHwnd, &item);
+    }
+    InvalidateRect(FHwnd, nullptr, TRUE);
+}
+
+void TCheckList::SetMarkSide(int side) {
+    if (side == FMarkSide) return;
+    FMarkSide = side;
+    if (ListView_GetImageList(FHwnd, LVSIL_SMALL) != nullptr)
+        ImageList_Destroy(ListView_SetImageList(FHwnd, MakeMarkImages(side), LVSIL_SMALL));
+}
+
+bool TCheckList::IsMarked(int index) const {
+    return index >= 0 && static_cast<std::size_t>(index) < FTips.size() &&
+           !FTips[static_cast<std::size_t>(index)].empty();
+}
+
+std::wstring TCheckList::MarkTip(int index) const {
+    return IsMarked(index) ? FTips[static_cast<std::size_t>(index)] : std::wstring();
 }
 
 void TCheckList::FitColumn() {

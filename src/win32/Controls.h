@@ -95,11 +95,23 @@ class TCheckList final : public TControl {
     void SetChecked(int index, bool checked);
     // Fits the column to the control's width.
     void FitColumn();
+    // Marks the entries whose tip is not empty with a warning sign and
+    // gives them the tip as their tool tip; entries past `tips` are not
+    // marked. While any entry is marked, the others keep a blank space
+    // where the sign would be, so that every label starts in line.
+    void SetMarks(std::vector<std::wstring> tips);
+    bool IsMarked(int index) const;
+    // The tool tip of a marked entry, "" for the others.
+    std::wstring MarkTip(int index) const;
+    // The marks' size in pixels (the small icons' at the window's scale).
+    void SetMarkSide(int side);
     // The user ticked or unticked an entry (not called for SetChecked).
     std::function<void(int index, bool checked)> OnCheckChanged;
 
   private:
     bool FSetting = false;
+    std::vector<std::wstring> FTips;
+    int FMarkSide = 16;
 };
 
 struct TToolButton {

@@ -228,9 +228,12 @@ void TFormMain::CreateControls() {
     FGroupBox = std::make_unique<TGroupBox>(FHwnd, L"二重引用符をつける列");
     add(*FGroupBox);
     FCheckListBoxCsvCol = std::make_unique<TCheckList>(FHwnd);
+    FCheckListBoxCsvCol->SetMarkSide(GetSystemMetricsForDpi(SM_CXSMICON, FDpi));
     add(*FCheckListBoxCsvCol, L"二重引用符をつける列をチェックします。");
     FCheckListBoxCsvCol->OnCheckChanged = [this](int index, bool checked) {
-        if (!FShowingModel) FModel.SetColumnChecked(static_cast<std::size_t>(index), checked);
+        if (FShowingModel) return;
+        FModel.SetColumnChecked(static_cast<std::size_t>(index), checked);
+        FCheckView->Refresh();
     };
 
     FLabelSourceFile = std::make_unique<TLabel>(FHwnd, L"変換元CSVファイルの保存場所(&S)");
@@ -252,6 +255,18 @@ void TFormMain::CreateControls() {
         encodings.push_back(ToWide(name));
     FComboBoxEncoding = std::make_unique<TComboBox>(FHwnd, encodings);
     add(*FComboBoxEncoding, L"変換先CSVファイルの文字コードを選択します。");
+    // The preview takes no part in the keyboard order: it is there to be seen.
+    FPreviewToggle = std::make_unique<TCheckBox>(
+        FHwnd, L"変換先のプレビュー（先頭 " + std::to_wstring(kPreviewRows) + L" 行）", true);
+    add(*FPreviewToggle, L"変換先CSVファイルの先頭の行を、今のチェックと文字コードで表示します。");
+    FPreviewToggle->OnToggled = [this](bool shown) { SetPreviewShown(shown); };
+    FPreview = std::make_unique<TPreviewList>(FHwnd);
+    add(*FPreview);
+    FControls[FPreview->TipHwnd()] = FPreview.get();
+    FPreview->SetColumnWidths(Scale(36), Scale(96));
+    FCheckView = std::make_unique<TCheckView>(*FUi, FModel, *FCheckListBoxCsvCol, *FPreview,
+                                              [this](const std::wstring& text) { SetStatusText(text); });
+    FCheckView->SetBusyTest([this] { return IsBusy(); });
 
     FProgress = std::make_unique<TProgressBar>(FHwnd);
     add(*FProgress);
@@ -267,7 +282,9 @@ void TFormMain::CreateControls() {
         if (!FShowingModel) FModel.SetTargetFileName(FromWide(FEditTargetFile->Text()));
     };
     FComboBoxEncoding->OnSelectionChanged = [this] {
-        if (!FShowingModel) FModel.SetEncodingIndex(FComboBoxEncoding->Selected());
+        if (FShowingModel) return;
+        FModel.SetEncodingIndex(FComboBoxEncoding->Selected());
+        FCheckView->Refresh();
     };
     FButtonSourceFile->OnClick = [this] { BrowseSource(); };
     FButtonTargetFile->OnClick = [this] { BrowseTarget(); };
@@ -318,6 +335,16 @@ void TFormMain::Layout() {
         }
         y += button + Scale(8);
     }
+    // The preview takes what height the panel has left; the toggle shows
+    // when there is room for it alone.
+    const int toggleHeight = Scale(18);
+    const int previewBottom = bottom - Scale(6);
+    const bool roomForToggle = previewBottom - y >= toggleHeight;
+    FPreviewToggle->SetBounds(left, y, panelWidth, toggleHeight);
+    FPreviewToggle->SetVisible(roomForToggle);
+    y += toggleHeight + Scale(2);
+    FPreview->SetBounds(left, y, panelWidth, previewBottom - y);
+    FPreview->SetVisible(roomForToggle && FPreviewToggle->IsChecked() && previewBottom - y >= Scale(24));
 
     const int statusTop = bottom + Scale(2);
     const int statusHeight = FStatusBar->Height() - Scale(4);
@@ -351,6 +378,7 @@ void TFormMain::ShowModel() {
     }
     for (int i = 0; i < FCheckListBoxCsvCol->Count(); ++i)
         FCheckListBoxCsvCol->SetChecked(i, columns[static_cast<std::size_t>(i)].Checked);
+    FCheckView->Refresh();
 }
 
 void TFormMain::SetBusy(bool busy) {
@@ -360,7 +388,8 @@ void TFormMain::SetBusy(bool busy) {
     for (TControl* control :
          {static_cast<TControl*>(FCheckListBoxCsvCol.get()), static_cast<TControl*>(FEditSourceFile.get()),
           static_cast<TControl*>(FButtonSourceFile.get()), static_cast<TControl*>(FEditTargetFile.get()),
-          static_cast<TControl*>(FButtonTargetFile.get()), static_cast<TControl*>(FComboBoxEncoding.get())})
+          static_cast<TControl*>(FButtonTargetFile.get()), static_cast<TControl*>(FComboBoxEncoding.get()),
+          static_cast<TControl*>(FPreviewToggle.get()), static_cast<TControl*>(FPreview.get())})
         control->SetEnabled(!busy);
     if (busy) {
         FCancelRequested = false;
@@ -464,6 +493,8 @@ LRESULT TFormMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
             FDpi = HIWORD(wParam);
             CreateFonts();
             FToolBar->SetImages(LoadToolBarImages(Scale(48)));
+            FPreview->SetColumnWidths(Scale(36), Scale(96));
+            FCheckListBoxCsvCol->SetMarkSide(GetSystemMetricsForDpi(SM_CXSMICON, FDpi));
             const auto* suggested = reinterpret_cast<const RECT*>(lParam);
             SetWindowPos(FHwnd, nullptr, suggested->left, suggested->top, suggested->right - suggested->left,
                          suggested->bottom - suggested->top, SWP_NOZORDER | SWP_NOACTIVATE);
@@ -585,7 +616,19 @@ LRESULT TFormMain::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam) {
 }
 
 void TFormMain::SetHint(const std::wstring& hint) {
-    SendMessageW(FStatusBar->Hwnd(), SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(hint.c_str()));
+    FHint = hint;
+    const std::wstring& shown = FHint.empty() ? FStatusText : FHint;
+    SendMessageW(FStatusBar->Hwnd(), SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(shown.c_str()));
+}
+
+void TFormMain::SetStatusText(const std::wstring& text) {
+    FStatusText = text;
+    if (FHint.empty()) SetHint({});
+}
+
+void TFormMain::SetPreviewShown(bool shown) {
+    FPreviewToggle->SetChecked(shown);
+    Layout();
 }
 
 void TFormMain::Command(int command) {
@@ -629,14 +672,18 @@ void TFormMain::FirstIdle() {
     // Until the run has succeeded, "/auto" counts as failed: also when an
     // error escapes from here.
     FAutoRunFailed = FindCmdLineSwitch(FArguments, u"auto");
+    // A window that converts and closes has no use for a report on its source.
+    FCheckView->SetPaused(FAutoRunFailed);
     TFirstIdleResult result;
     try {
         const TFlagGuard cancellable(FCancellable);
         result = FModel.FirstIdle(FArguments);
     } catch (...) {
+        FCheckView->SetPaused(false);
         ShowModel();
         throw;
     }
+    if (result != TFirstIdleResult::Converted) FCheckView->SetPaused(false);
     ShowModel();
     if (result == TFirstIdleResult::Converted) {
         FAutoRunFailed = false;
@@ -704,7 +751,11 @@ void TFormMain::ActionSaveToIniExecute() {
 
 void TFormMain::ActionSaveToCsvExecute() {
     const TFlagGuard cancellable(FCancellable);
-    if (!FModel.SaveToCsv() && FCancelRequested) SetHint(L"変換を中止しました。");
+    if (FModel.SaveToCsv()) {
+        FCheckView->ShowConversion();
+    } else if (FCancelRequested) {
+        SetHint(L"変換を中止しました。");
+    }
 }
 
 void TFormMain::ActionSaveToBatExecute() {

@@ -8,8 +8,10 @@
 #include <string>
 
 #include "model/FormMainModel.h"
+#include "win32/CheckView.h"
 #include "win32/Controls.h"
 #include "win32/FileDialogs.h"
+#include "win32/PreviewList.h"
 
 namespace quillmark {
 
@@ -77,7 +79,10 @@ class TFormMain {
     void Command(int command);
     void ShowAbout();
     void ShowException(std::u16string_view message);
+    // The status bar shows the hint while there is one, else the text.
     void SetHint(const std::wstring& hint);
+    void SetStatusText(const std::wstring& text);
+    void SetPreviewShown(bool shown);
     void BrowseSource();
     void BrowseTarget();
     TFileDialogSetup SettingsDialogSetup() const;
@@ -109,6 +114,8 @@ class TFormMain {
     UINT FDpi = 96;
     int FGroupBoxWidth = 185;  // in pixels at 96 dots per inch
     bool FSplitterDragging = false;
+    std::wstring FHint;
+    std::wstring FStatusText;
 
     std::unique_ptr<TToolBar> FToolBar;
     std::unique_ptr<TStatusBar> FStatusBar;
@@ -124,6 +131,9 @@ class TFormMain {
     std::unique_ptr<TButton> FButtonTargetFile;
     std::unique_ptr<TLabel> FLabelEncoding;
     std::unique_ptr<TComboBox> FComboBoxEncoding;
+    std::unique_ptr<TCheckBox> FPreviewToggle;
+    std::unique_ptr<TPreviewList> FPreview;
+    std::unique_ptr<TCheckView> FCheckView;
     std::map<HWND, TControl*> FControls;
 
   public:
@@ -136,6 +146,9 @@ class TFormMain {
     TButton& ButtonSourceFile() { return *FButtonSourceFile; }
     TButton& ButtonTargetFile() { return *FButtonTargetFile; }
     TStatusBar& StatusBar() { return *FStatusBar; }
+    TCheckBox& PreviewToggle() { return *FPreviewToggle; }
+    TPreviewList& Preview() { return *FPreview; }
+    TCheckView& CheckView() { return *FCheckView; }
 };
 
 }  // namespace quillmark

@@ -1,4 +1,4 @@
-// quillmark_win32_screenshot OUT.BMP [ARGUMENT...]: shows the window with the
+// quillmark_win32_screenshot OUT.BMP [--size=WxH] [ARGUMENT...]: shows the window with the
 // arguments applied, as quillmark.exe would, and saves a picture of it as
 // a 24-bit bitmap (scripts/screenshot-windows makes the README's picture).
 #include <windows.h>
@@ -72,13 +72,20 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
     if (arguments.empty()) return 2;
     const std::wstring output = quillmark::ToWide(arguments.front());
     arguments.erase(arguments.begin());
+    // "--size=WIDTHxHEIGHT" first: the window's size in pixels.
+    int width = 0, height = 0;
+    if (!arguments.empty() && arguments.front().starts_with(u"--size=")) {
+        const std::string size(arguments.front().begin() + 7, arguments.front().end());
+        if (std::sscanf(size.c_str(), "%dx%d", &width, &height) != 2) return 2;
+        arguments.erase(arguments.begin());
+    }
 
     quillmark::TMessageBoxUserInterface ui;
     quillmark::TCommonFileDialogs dialogs;
     quillmark::TFormMain form(ui, dialogs);
     ui.SetOwner(form.Hwnd());
     form.SetArguments(std::move(arguments));
-    SetWindowPos(form.Hwnd(), nullptr, 40, 40, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+    SetWindowPos(form.Hwnd(), nullptr, 40, 40, width, height, (width > 0 ? 0 : SWP_NOSIZE) | SWP_NOZORDER);
     form.Show(SW_SHOWNORMAL);
     PumpFor(2500);
     return SaveWindow(form.Hwnd(), output.c_str()) ? 0 : 1;
