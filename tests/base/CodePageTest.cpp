@@ -277,6 +277,12 @@ TEST(ShiftJisRewriterTest, PiecesThatStayTheSameAreNotCopied) {
     const std::string_view view = rewriter.RewriteView(same, false, out);
     EXPECT_EQ(view.data(), same.data());
     EXPECT_EQ(view.size(), same.size());
+    // A lead byte held back at the end of a piece comes out with the last.
+    std::string expected;
+    TShiftJisRewriter().Rewrite("a\x81", true, expected);
+    std::string joined(rewriter.RewriteView("a\x81", false, out));
+    joined += rewriter.RewriteView({}, true, out);
+    EXPECT_EQ(joined, expected);
     // U+0080 left out, a lead byte waiting for the next piece, a lead byte
     // without its trail, a character 932 writes otherwise (NEC-selected IBM).
     for (const std::string bytes : {"ab\x80"

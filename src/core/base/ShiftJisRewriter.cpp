@@ -197,10 +197,13 @@ std::string_view TShiftJisRewriter::RewriteView(std::string_view bytes, bool flu
         Rewrite(bytes.substr(0, 1), flush && bytes.size() == 1, out);
         bytes.remove_prefix(1);
     }
-    const std::size_t same = FHasLead ? 0 : UnchangedPrefix(bytes);
-    if (same == bytes.size() && out.empty()) return bytes;
-    out.append(bytes.data(), same);
-    Rewrite(bytes.substr(same), flush, out);
+    if (!FHasLead) {
+        const std::size_t same = UnchangedPrefix(bytes);
+        if (same == bytes.size() && out.empty()) return bytes;
+        out.append(bytes.data(), same);
+        bytes.remove_prefix(same);
+    }
+    Rewrite(bytes, flush, out);
     return out;
 }
 
