@@ -5,6 +5,7 @@
 #include "support/Platform.h"
 #include "support/TestFiles.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -295,6 +296,22 @@ TEST(ShiftJisRewriterTest, PiecesThatStayTheSameAreNotCopied) {
         EXPECT_EQ(rewritten, expected) << test::Escape(bytes);
         EXPECT_EQ(rewritten.data(), out.data()) << test::Escape(bytes);
     }
+}
+
+// What a code page writes as a quotation mark besides the mark itself.
+TEST(QuotationMarkStandInsTest, AreWhatTheCodePageWritesAsAMark) {
+    const std::vector<char16_t>& western = QuotationMarkStandIns(1252);
+    if (!test::UnderWine()) {
+        EXPECT_EQ(western, (std::vector<char16_t>{0x02BA, 0x030E, 0xFF02}));
+    }
+    EXPECT_TRUE(std::ranges::is_sorted(western));
+    EXPECT_GT(std::ranges::count(western, u'\uFF02'), 0);
+    for (const char16_t unit : western)
+        EXPECT_EQ(WideCharToMultiByte(1252, std::u16string_view(&unit, 1)), "\"") << static_cast<int>(unit);
+    for (const TCodePage codePage :
+         {TCodePage{932}, TCodePage{936}, TCodePage{949}, TCodePage{950}, CP_UTF_8})
+        EXPECT_THAT(QuotationMarkStandIns(codePage), ::testing::IsEmpty()) << codePage;
+    EXPECT_EQ(&QuotationMarkStandIns(1252), &western) << "found once";
 }
 
 TEST(CodePageCacheTest, EveryAnsiCodePageEncodesAsTheExactEncoder) {

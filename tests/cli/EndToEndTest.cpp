@@ -72,6 +72,14 @@ INSTANTIATE_TEST_SUITE_P(
         EndToEndCase{"Latin1LocaleIs1252", "de_DE.UTF-8", "\xC3\xA9,\xE3\x81\x82\n", With({}), 0,
                      "\xE9,?\r\n", ""},
         EndToEndCase{"CLocaleIs1252", "C", "\xE2\x88\x92\n", With({}), 0, "-\r\n", ""},
+        // 1252 writes U+FF02 and U+02BA as quotation marks: doubled in a
+        // quoted field, as they were read in the others.
+        EndToEndCase{"MarkStandInsDoubledWhenQuotedUtf8", "C",
+                     "\xEF\xBB\xBF\xEF\xBC\x82x\xCA\xBA,\xEF\xBC\x82y\n", With({"/quote:0"}), 0,
+                     "\"\"\"x\"\"\",\"y\r\n", ""},
+        EndToEndCase{"MarkStandInsDoubledWhenQuotedUtf16", "C",
+                     std::string("\xFF\xFE\x02\xFFx\0,\0\x02\xFFy\0\n\0", 14), With({"/quote:0"}), 0,
+                     "\"\"\"x\",\"y\r\n", ""},
         EndToEndCase{"LaterSwitchesWin", "C", "a,b\n", With({"/quote:0", "/quote:1", "/target:out.csv"}), 0,
                      "a,\"b\"\r\n", ""},
         EndToEndCase{"AutoIsAccepted", "C", "a\n", With({"/AUTO"}), 0, "a\r\n", ""},

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <optional>
 #include <random>
 
@@ -178,6 +179,41 @@ TEST_P(ByteCsvQuoterShapes, ComeOutAsTheMachineWritesThem) {
 
 INSTANTIATE_TEST_SUITE_P(Shapes, ByteCsvQuoterShapes, ::testing::ValuesIn(test::kCsvShapes),
                          [](const auto& info) { return std::string(info.param.Name); });
+
+// UTF-8 written on into a code page that writes "\u02BA" and "\uFF02" as
+// quotation marks: in quoted fields they are doubled as the marks are, in
+// the others left as they are, whether the piece is read row by row or by
+// the machine. Pieces end with whole characters, as the reader's do.
+TEST(ByteCsvQuoterStandIns, DoubledInQuotedFieldsOnly) {
+    const std::string mark = "\xEF\xBC\x82", prime = "\xCA\xBA";
+    // Rows without a stand-in first: a piece of them is read row by row.
+    std::string text, expected;
+    for (int row = 0; row < 30; ++row) {
+        text += "plain,\"r\xC3\xA9\"\"w\",q\r\n";
+        expected += "\"plain\",\"r\xC3\xA9\"\"w\",q\r\n";
+    }
+    const std::size_t plain = text.size();
+    for (int row = 0; row < 12; ++row) {
+        text += "a" + mark + ",\"" + prime + "x\"\"\"," + mark + "\r\n" + "plain,row,\"q\"\n";
+        expected += "\"a" + mark + mark + "\",\"" + prime + prime + "x\"\"\"," + mark + "\r\n" +
+                    "\"plain\",\"row\",q\r\n";
+    }
+    for (const std::size_t pieceSize :
+         {std::size_t{1}, std::size_t{7}, std::size_t{64}, plain, text.size()}) {
+        SCOPED_TRACE(pieceSize);
+        TStringSink out;
+        TByteCsvQuoter quoter(out, {0, 1}, 3, false, {0x02BA, 0xFF02});
+        for (std::size_t at = 0; at < text.size();) {
+            std::size_t end = std::min(text.size(), at + pieceSize);
+            while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+                ++end;
+            quoter.Feed(std::string_view(text).substr(at, end - at));
+            at = end;
+        }
+        quoter.Finish();
+        EXPECT_EQ(Escape(out.Bytes), Escape(expected));
+    }
+}
 
 }  // namespace
 }  // namespace quillmark

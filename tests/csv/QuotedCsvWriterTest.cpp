@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "base/CodePage.h"
+#include "base/Utf.h"
+#include "csv/MarkDoubling.h"
 #include "support/TestFiles.h"
 
 namespace quillmark {
@@ -70,6 +72,34 @@ TEST(QuotedCsvWriterRows, LargeTablesArriveWhole) {
     }
     WriteQuotedCsvFile(folder.File("out.csv"), table, 1, {1});
     EXPECT_EQ(ReadBytes(folder / "out.csv"), expected);
+}
+
+// In a quoted field the marks are doubled, and so are the characters the
+// target's code page writes as marks; UTF-16 and UTF-8 alike.
+TEST(MarkDoubling, DoublesMarksAndStandIns) {
+    const std::vector<char16_t> standIns = {0x02BA, 0xFF02};
+    const struct {
+        std::u16string Content;
+        std::u16string Doubled;
+        std::u16string WithoutStandIns;
+    } cases[] = {
+        {u"", u"", u""},
+        {u"a\"b", u"a\"\"b", u"a\"\"b"},
+        {u"\uFF02x\u02BA", u"\uFF02\uFF02x\u02BA\u02BA", u"\uFF02x\u02BA"},
+        {u"\u02BB\uFF03\U0001F600\"", u"\u02BB\uFF03\U0001F600\"\"", u"\u02BB\uFF03\U0001F600\"\""},
+    };
+    for (const auto& test : cases) {
+        SCOPED_TRACE(Utf16ToUtf8(test.Content));
+        std::u16string wide;
+        AppendMarksDoubled(std::u16string_view(test.Content), standIns, wide);
+        EXPECT_EQ(wide, test.Doubled);
+        std::string narrow;
+        AppendMarksDoubled(std::string_view(Utf16ToUtf8(test.Content)), standIns, narrow);
+        EXPECT_EQ(narrow, Utf16ToUtf8(test.Doubled));
+        wide.clear();
+        AppendMarksDoubled(std::u16string_view(test.Content), {}, wide);
+        EXPECT_EQ(wide, test.WithoutStandIns);
+    }
 }
 
 }  // namespace

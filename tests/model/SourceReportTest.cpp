@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "base/CodePage.h"
 #include "base/Format.h"
 #include "base/Utf.h"
@@ -16,9 +18,21 @@ namespace {
 using test::TTempDir;
 using test::WriteBytes;
 
+// A ticked field as the writer writes it: quoted, with the characters the
+// code page writes as quotation marks doubled, as the marks are.
+std::u16string WrittenQuoted(std::u16string_view value, TCodePage target) {
+    std::u16string doubled;
+    for (const char16_t unit : value) {
+        doubled.push_back(unit);
+        if (target != CP_UTF_8 && std::ranges::count(QuotationMarkStandIns(target), unit) > 0)
+            doubled.push_back(unit);
+    }
+    return AnsiQuotedStr(doubled);
+}
+
 // The preview holds what the target's bytes read back as, field by field.
 TEST(Preview, ShowsTheTargetsFieldsReadBack) {
-    const TCsvTable head = {{u"名前", u"山田, 太郎", u"x\"y"}, {u"𠮷野家😀", u"\"a"}};
+    const TCsvTable head = {{u"名前", u"山田, 太郎", u"x\"y"}, {u"𠮷野家😀", u"\"a", u"\u02BA\uFF02"}};
     for (const TCodePage target : {TCodePage{932}, TCodePage{1252}, CP_UTF_8}) {
         SCOPED_TRACE(target);
         TTargetCharacters characters(target);
@@ -30,7 +44,7 @@ TEST(Preview, ShowsTheTargetsFieldsReadBack) {
                 const TPreviewCell& cell = preview[row][column];
                 const std::u16string value = column < head[row].size() ? head[row][column] : u"";
                 const bool quoted = column != 1;
-                const std::u16string written = quoted ? AnsiQuotedStr(value) : value;
+                const std::u16string written = quoted ? WrittenQuoted(value, target) : value;
                 EXPECT_EQ(cell.Text, MultiByteToWideChar(target, *WideCharToMultiByte(target, written)));
                 EXPECT_EQ(cell.Quoted, quoted);
                 EXPECT_EQ(cell.Lossy.empty(), cell.Text == written) << Utf16ToUtf8(cell.Text);
@@ -48,6 +62,8 @@ TEST(Preview, ShowsTheTargetsFieldsReadBack) {
     const TPreviewCell cell = MakePreview(head, 3, {}, ansi)[1][0];
     EXPECT_EQ(cell.Text, u"??野家??");
     EXPECT_EQ(cell.Lossy, (std::vector<bool>{true, true, false, false, true, true}));
+    TTargetCharacters western(1252);
+    EXPECT_EQ(MakePreview(head, 3, {2}, western)[1][2].Text, u"\"\"\"\"\"\"") << "stand-ins doubled";
 }
 
 TEST(Preview, HeadStopsAfterTheRowsWanted) {

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 // The seam between the system and the platform's code-page conversion
 // (GetACP, MultiByteToWideChar and WideCharToMultiByte on Windows). The
@@ -50,6 +51,12 @@ std::optional<std::u16string> MultiByteToWideChar(TCodePage codePage, std::strin
 // std::nullopt when the code page is not supported. Supported: 932, 936,
 // 949, 950, 874, 1250-1258, 65001.
 std::optional<std::string> WideCharToMultiByte(TCodePage codePage, std::u16string_view text);
+
+// The characters other than the quotation mark itself that a code page
+// writes as one: best-fit stand-ins such as U+FF02 and U+02BA in 1252, in
+// increasing order. None in UTF-8, 932 and the other East Asian code pages.
+// Found once per code page in a process (a conversion of the whole BMP).
+const std::vector<char16_t>& QuotationMarkStandIns(TCodePage codePage);
 
 // Decodes a code page piece by piece: a character cut by the end of one
 // piece is completed by the next, shift states carry over. The output is the

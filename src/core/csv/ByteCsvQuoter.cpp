@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "base/Utf.h"
+#include "csv/MarkDoubling.h"
 #include "csv/QuotedCsvSink.h"
 #include "csv/SimpleRows.h"
 
@@ -36,12 +38,15 @@ char* CopyRun(char* to, const char* from, std::size_t size, std::size_t availabl
 }  // namespace
 
 TByteCsvQuoter::TByteCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, std::size_t columnCount,
-                               bool growing)
+                               bool growing, const std::vector<char16_t>& standIns)
     : FOut(out),
       FQuoteColumns(quoteColumns),
       FQuoted(kQuickColumns),
       FColumnCount(columnCount),
-      FGrowing(growing) {
+      FGrowing(growing),
+      FStandInUnits(standIns) {
+    for (const char16_t standIn : standIns)
+        FStandIns.push_back(Utf16ToUtf8(std::u16string_view(&standIn, 1)));
     for (std::int32_t column : quoteColumns) {
         if (column < 0) continue;
         if (static_cast<std::size_t>(column) >= kQuickColumns) break;
@@ -167,6 +172,10 @@ inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
 [[gnu::always_inline]] inline void TByteCsvQuoter::Store(const char* bytes, std::size_t size,
                                                          std::size_t remaining) {
     if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
+    if (FPieceHasStandIns && FOpenQuoted) {
+        StoreDoubled(std::string_view(bytes, size));
+        return;
+    }
     // The piece goes on for `remaining` bytes, and the buffer always has 64
     // bytes to spare.
     CopyRun(FOutput.Data.get() + FOutput.Size, bytes, size, remaining);
@@ -231,7 +240,9 @@ namespace {
 // fixed once a row is written (the machine throws ECsvWidthGrew for a
 // wider row, so such a row is left to it).
 std::size_t TByteCsvQuoter::ReadRows(std::string_view text, std::size_t at) {
-    if ((FGrowing && !FRowsWritten) || FInRow || FColumn != 0 || FColumnCount > kQuickColumns) return at;
+    if ((FGrowing && !FRowsWritten) || FInRow || FColumn != 0 || FColumnCount > kQuickColumns ||
+        FPieceHasStandIns)
+        return at;
     if (FPaddingWidth != FColumnCount) MakePadding();
     // The row's writing belongs in the loop over the blocks, which is made
     // for the processor's vector instructions (and counts bits in one).
@@ -335,7 +346,16 @@ void TByteCsvQuoter::MakePadding() {
     return true;
 }
 
+void TByteCsvQuoter::StoreDoubled(std::string_view bytes) {
+    FDoubled.clear();
+    AppendMarksDoubled(bytes, FStandInUnits, FDoubled);
+    std::memcpy(FOutput.Data.get() + FOutput.Size, FDoubled.data(), FDoubled.size());
+    FOutput.Size += FDoubled.size();
+}
+
 void TByteCsvQuoter::Feed(std::string_view text) {
+    FPieceHasStandIns = std::ranges::any_of(
+        FStandIns, [text](const std::string& standIn) { return text.find(standIn) != text.npos; });
     Reserve(2 * text.size() + 64);
     FMachine.Feed(text);
     FlushIfFull();

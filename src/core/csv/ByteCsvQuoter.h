@@ -25,10 +25,15 @@ namespace quillmark {
 // Feed pieces of any size (characters may be cut between pieces); Finish
 // after the last. What reaches `out` always ends with a whole character when
 // the pieces fed so far do.
+//
+// UTF-8 written on into an ANSI code page comes with the characters that
+// code page writes as quotation marks (QuotationMarkStandIns): inside quoted
+// fields they are doubled, as the marks are. Pieces that hold one are then
+// read by the machine alone, and must end with a whole character.
 class TByteCsvQuoter {
   public:
     TByteCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, std::size_t columnCount,
-                   bool growing = false);
+                   bool growing = false, const std::vector<char16_t>& standIns = {});
 
     void Feed(std::string_view text);
     void Finish();
@@ -52,6 +57,7 @@ class TByteCsvQuoter {
     bool IsQuoted(std::size_t column) const;
     bool WriteSimpleRow(const char* data, const char* limit, const TSimpleRow& row);
     void MakePadding();
+    void StoreDoubled(std::string_view bytes);
 
     void Reserve(std::size_t size) { FOutput.Reserve(size); }
     void FlushIfFull();
@@ -62,6 +68,10 @@ class TByteCsvQuoter {
     std::vector<std::size_t> FQuoteList;  // those of them that are quoted, in order
     std::size_t FColumnCount;
     bool FGrowing;
+    std::vector<char16_t> FStandInUnits;  // characters written as quotation marks
+    std::vector<std::string> FStandIns;   // the same in UTF-8
+    bool FPieceHasStandIns = false;       // the piece being fed holds one
+    std::string FDoubled;
 
     TByteCsvMachine<TByteCsvQuoter> FMachine{*this};
     std::vector<TRowWord> FWords;  // the simple row being read

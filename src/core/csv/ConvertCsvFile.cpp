@@ -60,7 +60,11 @@ bool WriteFromBytes(const std::u16string& source, TCodePage sourceCodePage, cons
     // this one reads and quotes.
     TAnsiSink encoded(file);
     TBackgroundWriter background(read == output ? static_cast<IByteSink&>(file) : encoded);
-    TByteCsvQuoter quoter(background, quoteColumns, width, growing);
+    // UTF-8 written on into an ANSI code page: what it writes as quotation
+    // marks is doubled in quoted fields.
+    static const std::vector<char16_t> none;
+    TByteCsvQuoter quoter(background, quoteColumns, width, growing,
+                          read != output ? QuotationMarkStandIns(output) : none);
     if (!ReadCsvFileAs(
             source, read, [&quoter](std::string_view text) { quoter.Feed(text); }, progress, pass, passes))
         return false;

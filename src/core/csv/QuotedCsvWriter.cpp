@@ -1,7 +1,10 @@
 #include "csv/QuotedCsvWriter.h"
 
+#include <algorithm>
+
 #include "base/Exception.h"
 #include "base/Utf.h"
+#include "csv/MarkDoubling.h"
 
 namespace quillmark {
 namespace {
@@ -10,6 +13,8 @@ namespace {
 constexpr std::size_t kQuickColumns = 4096;
 // Units gathered before they are encoded and written.
 constexpr std::size_t kPendingUnits = 1 << 16;
+
+const std::vector<char16_t> kNoStandIns;
 
 }  // namespace
 
@@ -56,13 +61,14 @@ void TQuotedCsvWriterOf<TUnit>::AppendToField(TView units) {
     if (!FFieldQuoted) {
         FText.append(units);
     } else {
-        // Quotation marks inside a quoted field are doubled.
-        for (std::size_t quote; (quote = units.find(TUnit('"'))) != TView::npos;) {
-            FText.append(units.substr(0, quote + 1));
-            FText.push_back(TUnit('"'));
-            units.remove_prefix(quote + 1);
-        }
-        FText.append(units);
+        // What the target holds as quotation marks is doubled. Which
+        // characters an ANSI code page writes as marks is asked only once
+        // a quoted field holds anything but seven-bit text.
+        if (!FStandIns && FCodePage != CP_UTF_8 && std::ranges::any_of(units, [](TUnit unit) {
+                return static_cast<std::make_unsigned_t<TUnit>>(unit) >= 0x80;
+            }))
+            FStandIns = &QuotationMarkStandIns(FCodePage);
+        AppendMarksDoubled(units, FStandIns ? *FStandIns : kNoStandIns, FText);
     }
     if (FText.size() >= kPendingUnits) EncodePending(false);
 }

@@ -53,8 +53,9 @@ class TQuotedCsvWriterOf {
     TCodePage FCodePage;
     std::unique_ptr<TCodePageEncoder> FEncoder;  // made at the first text; none for UTF-8 text to UTF-8
     const TColumnSet& FQuoteColumns;
-    std::vector<bool> FQuoted;  // quick answers for the first columns
-    bool FFieldQuoted = false;  // the field begun last is in a quote column
+    std::vector<bool> FQuoted;                         // quick answers for the first columns
+    bool FFieldQuoted = false;                         // the field begun last is in a quote column
+    const std::vector<char16_t>* FStandIns = nullptr;  // see QuotationMarkStandIns, once asked
     std::basic_string<TUnit> FText;
     std::u16string FWide;  // UTF-8 text widened for an ANSI target
     std::string FBytes;

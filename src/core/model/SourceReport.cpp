@@ -69,13 +69,14 @@ TPreviewCell PreviewCell(std::u16string_view value, bool quoted, TTargetCharacte
                                        : 1;
         const std::size_t at = cell.Text.size();
         if (lossy[i]) {
-            cell.Text += StandIn(value.substr(i, length), characters.CodePage());
+            const std::u16string standIn = StandIn(value.substr(i, length), characters.CodePage());
+            // A stand-in that is a quotation mark is doubled in a quoted
+            // field, as a mark is.
+            cell.Text += quoted && standIn == u"\"" ? u"\"\"" : standIn;
             cell.Lossy.resize(at, false);
             cell.Lossy.resize(cell.Text.size(), true);
         } else {
             cell.Text.append(value.substr(i, length));
-            // A stand-in that is a quotation mark is not doubled: the writer
-            // quotes before it converts.
             if (quoted && value[i] == u'"') cell.Text.push_back(u'"');
         }
         i += length;
