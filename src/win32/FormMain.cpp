@@ -678,6 +678,13 @@ void TFormMain::FirstIdle() {
     try {
         const TFlagGuard cancellable(FCancellable);
         result = FModel.FirstIdle(FArguments);
+    } catch (const EAbort&) {
+        // Esc or the cancel button while a column list was read: the rest
+        // of the command line is not applied and nothing is converted.
+        FCheckView->SetPaused(false);
+        ShowModel();
+        SetHint(L"読み込みを中止しました。");
+        return;
     } catch (...) {
         FCheckView->SetPaused(false);
         ShowModel();

@@ -553,6 +553,23 @@ TEST_F(FormMainTest, EscapeAndTheCancelButtonStopAConversionAndKeepTheTarget) {
     EXPECT_EQ(test::ReadBytes(Folder / L"out.csv").substr(0, 20), "\"id\",name,price\r\n\"12");
 }
 
+TEST_F(FormMainTest, EscapeWhileTheFirstColumnListIsReadLeavesTheRestOfTheCommandLine) {
+    test::WriteBytes(Folder / L"big.csv", BigSource());
+    test::WriteBytes(Folder / L"out.csv", "old target");
+    // Waiting in the queue, the key arrives while the column list is read.
+    PostMessageW(Form->EditSourceFile().Hwnd(), WM_KEYDOWN, VK_ESCAPE, 0);
+    RunFirstIdle({L"/source:" + Path(L"big.csv"), L"/target:" + Path(L"out.csv"), L"/quote:0", L"/auto"});
+    EXPECT_EQ(test::ReadBytes(Folder / L"out.csv"), "old target");
+    EXPECT_THAT(Exceptions, ::testing::IsEmpty());
+    EXPECT_THAT(Ui.Warnings, ::testing::IsEmpty());
+    wchar_t text[128] = {};
+    SendMessageW(Form->StatusBar().Hwnd(), SB_GETTEXTW, 0, reinterpret_cast<LPARAM>(text));
+    EXPECT_EQ(std::wstring(text), L"読み込みを中止しました。");
+    EXPECT_TRUE(Form->AutoRunFailed());
+    EXPECT_EQ(Closed, 0);
+    EXPECT_FALSE(Form->IsBusy());
+}
+
 TEST(BusyCursor, NestsAndUnwindsInReverseOrder) {
     TMessageBoxUserInterface ui;
     EXPECT_EQ(BusyCursorDepth(), 0);
