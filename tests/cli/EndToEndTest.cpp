@@ -1,6 +1,8 @@
 // Runs the built quillmark-cli on files written here and compares exact bytes.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include "support/RunProgram.h"
 #include "support/TestFiles.h"
 
@@ -116,17 +118,24 @@ TEST(EndToEndFailures, FullDiskKeepsTheOldTarget) {
     EXPECT_EQ(folder.Listing(), "in.csv out.csv");
 }
 
+// Devices are reached through links in the test's folder: a fault that
+// replaced the target would replace the link, not the device.
 TEST(EndToEndFailures, DeviceTargetsAreWrittenDirectly) {
     TTempDir folder;
     WriteBytes(folder / "in.csv", "a,b\n");
-    auto result = RunProgram(kProgram, {"/source:in.csv", "/target:/dev/stdout", "/quote:0"}, folder.Path(),
+    std::filesystem::create_symlink("/dev/stdout", folder / "stdout.csv");
+    std::filesystem::create_symlink("/dev/full", folder / "full.csv");
+    auto result = RunProgram(kProgram, {"/source:in.csv", "/target:stdout.csv", "/quote:0"}, folder.Path(),
                              {"LC_ALL=C"});
     EXPECT_EQ(result.ExitCode, 0);
     EXPECT_EQ(result.Out, "\"a\",b\r\n");
 
-    result = RunProgram(kProgram, {"/source:in.csv", "/target:/dev/full"}, folder.Path(), {"LC_ALL=C"});
+    result = RunProgram(kProgram, {"/source:in.csv", "/target:full.csv"}, folder.Path(), {"LC_ALL=C"});
     EXPECT_EQ(result.ExitCode, 1);
-    EXPECT_EQ(result.Err, "ファイル \"/dev/full\" に書き込めません。No space left on device\n");
+    EXPECT_EQ(result.Err, "ファイル \"" + (folder / "full.csv").string() +
+                              "\" に書き込めません。No space left on device\n");
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "stdout.csv"));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "full.csv"));
 }
 
 // A settings file on the command line, with switches laid over it.

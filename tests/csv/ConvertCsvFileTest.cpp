@@ -2,6 +2,8 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <filesystem>
 #if !defined(_WIN32)
 #include <sys/resource.h>
 #include <unistd.h>
@@ -169,11 +171,13 @@ TEST_F(ConvertCsvFileTest, WriteFailureHalfWayKeepsTheOldTarget) {
 #endif
 
 #if !defined(_WIN32)
-// /dev/full.
+// /dev/full, through a link in the test's folder.
 TEST_F(ConvertCsvFileTest, FullDeviceReportsTheWriteError) {
     WriteBytes(folder / "in.csv", "a\n");
-    EXPECT_THAT([&] { ConvertCsvFile(folder.File("in.csv"), {}, 1, u"/dev/full"); },
-                ThrowsMessage<EWriteError>(StrEq(WriteError("/dev/full", ENOSPC))));
+    std::filesystem::create_symlink("/dev/full", folder / "full.csv");
+    EXPECT_THAT([&] { ConvertCsvFile(folder.File("in.csv"), {}, 1, folder.File("full.csv")); },
+                ThrowsMessage<EWriteError>(StrEq(WriteError(folder / "full.csv", ENOSPC))));
+    EXPECT_TRUE(std::filesystem::is_symlink(folder / "full.csv"));
 }
 #endif
 
