@@ -284,6 +284,18 @@ TEST(ShiftJisRewriterTest, PiecesThatStayTheSameAreNotCopied) {
     std::string joined(rewriter.RewriteView("a\x81", false, out));
     joined += rewriter.RewriteView({}, true, out);
     EXPECT_EQ(joined, expected);
+    // Seven-bit runs of every length around the 16 bytes looked at together,
+    // before characters that stay and characters that change.
+    for (std::size_t run = 0; run < 40; ++run) {
+        for (const char* change : {"\x80", "\xED\x40", "\x82"}) {
+            const std::string bytes = std::string(run, 'a') + "\x82\xA0" + std::string(run, 'b') + change +
+                                      std::string(run % 3, 'c');
+            TShiftJisRewriter fresh, exact;
+            std::string expected;
+            exact.Rewrite(bytes, true, expected);
+            EXPECT_EQ(fresh.RewriteView(bytes, true, out), expected) << test::Escape(bytes);
+        }
+    }
     // U+0080 left out, a lead byte waiting for the next piece, a lead byte
     // without its trail, a character 932 writes otherwise (NEC-selected IBM).
     for (const std::string bytes : {"ab\x80"

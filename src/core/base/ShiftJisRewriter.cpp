@@ -1,8 +1,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <stdexcept>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "base/CodePage.h"
 #include "base/CodePageCache.h"
@@ -29,38 +33,45 @@ void Put(std::uint16_t entry, char*& at) {
 std::atomic<std::uint16_t> gPairs[kPairs932];
 std::atomic<std::uint16_t> gSingles[0x100];
 
+// The first byte from 0x80 up at `i` or after it, or `size`.
+std::size_t NextHighByte(const std::uint8_t* data, std::size_t i, std::size_t size) {
+#if defined(__SSE2__) || defined(_M_X64)
+    for (; size - i >= 16; i += 16) {
+        const auto high = static_cast<unsigned>(
+            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i))));
+        if (high != 0) return i + static_cast<std::size_t>(std::countr_zero(high));
+    }
+#endif
+    while (i < size && data[i] < 0x80)
+        ++i;
+    return i;
+}
+
 // How many of the first bytes of `bytes` rewrite to themselves as far as
 // the tables have learnt them, up to a character's start: seven-bit bytes,
-// and characters whose entries are their own bytes.
+// and characters whose entries are their own bytes. Seven-bit runs are
+// passed over 16 bytes at a time, runs of other characters one by one.
 std::size_t UnchangedPrefix(std::string_view bytes) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const std::size_t size = bytes.size();
-    std::size_t i = 0;
-    while (i < size) {
-        // The loops of Rewrite, without the writing.
-        while (size - i >= 8) {
-            std::uint64_t word;
-            std::memcpy(&word, data + i, 8);
-            if ((word & 0x8080808080808080u) != 0) break;
-            i += 8;
-        }
-        while (size - i >= 2) {
-            const std::int32_t row = kLeadRows932[data[i]];
-            const std::uint8_t trail = data[i + 1];
-            if (row < 0 || !IsTrail932(trail)) break;
-            if (gPairs[static_cast<std::size_t>(row) + (trail - 0x40u)].load(std::memory_order_relaxed) !=
-                (data[i] << 8 | trail))
-                return i;
-            i += 2;
-        }
-        if (i == size) break;
-        const std::uint8_t byte = data[i];
-        if (byte >= 0x80 &&
-            (IsLead932(byte) || gSingles[byte].load(std::memory_order_relaxed) != (0x100 | byte)))
-            return i;
-        ++i;
+    for (std::size_t i = 0;;) {
+        i = NextHighByte(data, i, size);
+        if (i == size) return size;
+        do {
+            const std::uint8_t byte = data[i];
+            if (const std::int32_t row = kLeadRows932[byte]; row >= 0) {
+                if (size - i < 2) return i;
+                const std::uint8_t trail = data[i + 1];
+                if (!IsTrail932(trail) || gPairs[static_cast<std::size_t>(row) + (trail - 0x40u)].load(
+                                              std::memory_order_relaxed) != (byte << 8 | trail))
+                    return i;
+                i += 2;
+            } else {
+                if (gSingles[byte].load(std::memory_order_relaxed) != (0x100 | byte)) return i;
+                ++i;
+            }
+        } while (i < size && data[i] >= 0x80);
     }
-    return size;
 }
 
 }  // namespace
