@@ -326,6 +326,30 @@ TEST(QuotationMarkStandInsTest, AreWhatTheCodePageWritesAsAMark) {
     EXPECT_EQ(&QuotationMarkStandIns(1252), &western) << "found once";
 }
 
+// Seven-bit runs of every length around the 16 bytes copied together, in
+// text that mixes them with Japanese characters: as the exact converters.
+TEST(CodePageCacheTest, ShortSevenBitRunsBetweenCharacters) {
+    const auto decoder = TCodePageDecoder::Create(932);
+    const auto encoder = TCodePageEncoder::Create(932);
+    for (std::size_t run = 0; run < 40; ++run) {
+        std::string shiftJis, utf8;
+        for (int k = 0; k < 3; ++k) {
+            shiftJis += std::string(run + k, 'a') + "\x82\xA0\xB1";
+            utf8 += std::string(run + k, 'a') + "\xE3\x81\x82\xEF\xBD\xB1";
+        }
+        std::string decoded, exactDecoded;
+        decoder->DecodeUtf8(shiftJis, true, decoded);
+        CreateExactDecoder(932)->DecodeUtf8(shiftJis, true, exactDecoded);
+        EXPECT_EQ(decoded, exactDecoded) << run;
+        EXPECT_EQ(decoded, utf8) << run;
+        std::string encoded, exactEncoded;
+        encoder->EncodeUtf8(utf8, true, encoded);
+        CreateExactEncoder(932)->EncodeUtf8(utf8, true, exactEncoded);
+        EXPECT_EQ(encoded, exactEncoded) << run;
+        EXPECT_EQ(encoded, shiftJis) << run;
+    }
+}
+
 TEST(CodePageCacheTest, EveryAnsiCodePageEncodesAsTheExactEncoder) {
     std::u16string every;
     for (char32_t unit = 0; unit <= 0xFFFF; ++unit)

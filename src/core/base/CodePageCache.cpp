@@ -125,7 +125,13 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         while (i < size) {
             // Seven-bit text in runs.
             if (asciiSame) {
-                const std::size_t run = CopySevenBitRun(data + i, size - i, target);
+                // Room for three bytes a byte leaves room to copy 16 at a time.
+                std::size_t run;
+                if constexpr (sizeof(TChar) == 1) {
+                    run = CopySevenBitBytes(data + i, size - i, target);
+                } else {
+                    run = CopySevenBitRun(data + i, size - i, target);
+                }
                 target += run;
                 i += run;
                 if (i == size) break;
@@ -361,7 +367,8 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
         std::size_t i = 0;
         while (i < size) {
             if (asciiSame) {
-                const std::size_t run = CopySevenBitRun(data + i, size - i, target);
+                // Room for two bytes a byte leaves room to copy 16 at a time.
+                const std::size_t run = CopySevenBitBytes(data + i, size - i, target);
                 target += run;
                 i += run;
                 if (i == size) break;

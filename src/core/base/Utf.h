@@ -1,10 +1,14 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
 #include <string>
 #include <string_view>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 namespace quillmark {
 
@@ -48,6 +52,22 @@ inline std::size_t CopySevenBitRun(const std::uint8_t* bytes, std::size_t size, 
     for (; run < size && bytes[run] < 0x80; ++run)
         out[run] = static_cast<TChar>(bytes[run]);
     return run;
+}
+
+// CopySevenBitRun into bytes, 16 at a time, for text that mixes short runs
+// of seven-bit bytes with other characters: `out` must have room for 15
+// bytes past the run, which may be written over.
+inline std::size_t CopySevenBitBytes(const std::uint8_t* bytes, std::size_t size, char* out) {
+    std::size_t run = 0;
+#if defined(__SSE2__) || defined(_M_X64)
+    for (; size - run >= 16; run += 16) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + run));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(out + run), chunk);
+        if (const auto high = static_cast<unsigned>(_mm_movemask_epi8(chunk)); high != 0)
+            return run + static_cast<std::size_t>(std::countr_zero(high));
+    }
+#endif
+    return run + CopySevenBitRun(bytes + run, size - run, out + run);
 }
 
 // The length of the longest start of UTF-8 `text` that does not end inside
