@@ -8,7 +8,6 @@
 #include <QStatusBar>
 #include <QStyle>
 
-#include "base/Exception.h"
 #include "gui/PreviewTable.h"
 #include "gui/QtString.h"
 
@@ -39,20 +38,7 @@ void TCheckView::Refresh() {
         ~TDone() { Flag = false; }
     } done{FRefreshing};
 
-    const std::u16string& fileName = FModel.ColumnsFileName();
-    const std::uint64_t generation = FModel.ColumnsGeneration();
-    const std::int32_t encoding = FModel.EncodingIndex();
-    if (FReport.NeedsReading(fileName, generation, encoding)) {
-        TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
-        try {
-            FReport.Update(fileName, generation, encoding, FModel.GetQuoteColumns(), FUi.Progress());
-        } catch (const EAbort&) {
-            // Cancelled: no report until the next change asks again.
-        }
-    } else {
-        FReport.Update(fileName, generation, encoding, FModel.GetQuoteColumns());
-    }
-
+    UpdateSourceReport(FReport, FModel, FUi);
     const std::optional<TCsvCheck>& check = FReport.Check();
     FStatus->setText(check ? ToQString(FormatSourceStatus(*check)) : QString());
 
@@ -84,27 +70,9 @@ void TCheckView::Refresh() {
 }
 
 void TCheckView::ShowConversion() {
-    std::uint64_t rows = 0, replaced = 0;
-    if (FModel.SourceFileName() == FModel.ColumnsFileName()) {
-        Refresh();
-        if (FReport.Check()) {
-            rows = FReport.Check()->RowCount;
-            replaced = FReport.Check()->LossyCharacters;
-        }
-    } else {
-        // A source typed into the box after the list was read.
-        TCursorHourGlassRef cursor = FUi.CreateCursorHourGlass();
-        TCsvCheck check;
-        try {
-            if (CheckCsvFile(FModel.SourceFileName(), {}, FModel.EncodingIndex(), check, FUi.Progress())) {
-                rows = check.RowCount;
-                replaced = check.LossyCharacters;
-            }
-        } catch (const EAbort&) {
-            return;
-        }
-    }
-    FStatus->setText(ToQString(FormatConversionStatus(rows, FModel.LastConversionSeconds(), replaced)));
+    if (FModel.SourceFileName() == FModel.ColumnsFileName()) Refresh();
+    if (const std::optional<std::u16string> status = ConversionStatusText(FReport, FModel, FUi))
+        FStatus->setText(ToQString(*status));
 }
 
 }  // namespace quillmark

@@ -5,6 +5,13 @@
 
 namespace quillmark {
 
+void InitWindowControls() {
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
+                                                                          ICC_PROGRESS_CLASS |
+                                                                          ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+}
+
 namespace {
 
 HINSTANCE Instance() {

@@ -14,6 +14,10 @@
 // sent back to it through WndProcParent.
 namespace quillmark {
 
+// Registers the classes of the common controls the windows are made of;
+// once per process, before the first window.
+void InitWindowControls();
+
 class TControl {
   public:
     virtual ~TControl() = default;

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/CommandLineWin32.h"
+#include "win32/Controls.h"
 #include "win32/FormMain.h"
 #include "win32/WideString.h"
 #include "win32/WindowUserInterface.h"
@@ -63,10 +64,7 @@ bool SaveWindow(HWND hwnd, const wchar_t* path) {
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
-                                                                          ICC_PROGRESS_CLASS |
-                                                                          ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+    quillmark::InitWindowControls();
     std::vector<std::u16string> arguments =
         quillmark::SplitCommandLine(quillmark::FromWide(GetCommandLineW()));
     if (arguments.empty()) return 2;

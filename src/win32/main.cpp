@@ -6,15 +6,13 @@
 #include "base/Exception.h"
 #include "base/Utf.h"
 #include "cli/CommandLineWin32.h"
+#include "win32/Controls.h"
 #include "win32/FormMain.h"
 #include "win32/WideString.h"
 #include "win32/WindowUserInterface.h"
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int showCommand) {
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX), ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES |
-                                                                          ICC_PROGRESS_CLASS |
-                                                                          ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
+    quillmark::InitWindowControls();
 
     quillmark::TMessageBoxUserInterface ui;
     quillmark::TCommonFileDialogs dialogs;

@@ -8,6 +8,7 @@
 
 #include "WindowTestSupport.h"
 #include "base/Utf.h"
+#include "win32/Controls.h"
 #include "win32/FormMain.h"
 #include "win32/Resource.h"
 #include "win32/WideString.h"
@@ -20,12 +21,7 @@ using test::PumpMessages;
 
 class CheckViewTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        const INITCOMMONCONTROLSEX controls{
-            sizeof(INITCOMMONCONTROLSEX),
-            ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&controls);
-    }
+    static void SetUpTestSuite() { InitWindowControls(); }
 
     void SetUp() override {
         Form = std::make_unique<TFormMain>(Ui, Dialogs);

@@ -8,6 +8,7 @@
 #include "WindowTestSupport.h"
 #include "base/Utf.h"
 #include "model/AppInfo.h"
+#include "win32/Controls.h"
 #include "win32/FileDialogs.h"
 #include "win32/FormAboutBox.h"
 #include "win32/FormMain.h"
@@ -37,12 +38,7 @@ void PrintTo(const TListItem& item, std::ostream* out) {
 
 class FormMainTest : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() {
-        const INITCOMMONCONTROLSEX controls{
-            sizeof(INITCOMMONCONTROLSEX),
-            ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES | ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
-        InitCommonControlsEx(&controls);
-    }
+    static void SetUpTestSuite() { InitWindowControls(); }
 
     void SetUp() override {
         Form = std::make_unique<TFormMain>(Ui, Dialogs);

@@ -1,15 +1,12 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
-#include <bit>
 #include <cstring>
 #include <stdexcept>
-#if defined(__SSE2__) || defined(_M_X64)
-#include <emmintrin.h>
-#endif
 
 #include "base/CodePage.h"
 #include "base/CodePageCache.h"
+#include "base/Utf.h"
 
 namespace quillmark {
 
@@ -33,20 +30,6 @@ void Put(std::uint16_t entry, char*& at) {
 std::atomic<std::uint16_t> gPairs[kPairs932];
 std::atomic<std::uint16_t> gSingles[0x100];
 
-// The first byte from 0x80 up at `i` or after it, or `size`.
-std::size_t NextHighByte(const std::uint8_t* data, std::size_t i, std::size_t size) {
-#if defined(__SSE2__) || defined(_M_X64)
-    for (; size - i >= 16; i += 16) {
-        const auto high = static_cast<unsigned>(
-            _mm_movemask_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i))));
-        if (high != 0) return i + static_cast<std::size_t>(std::countr_zero(high));
-    }
-#endif
-    while (i < size && data[i] < 0x80)
-        ++i;
-    return i;
-}
-
 // How many of the first bytes of `bytes` rewrite to themselves as far as
 // the tables have learnt them, up to a character's start: seven-bit bytes,
 // and characters whose entries are their own bytes. Seven-bit runs are
@@ -55,7 +38,7 @@ std::size_t UnchangedPrefix(std::string_view bytes) {
     const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
     const std::size_t size = bytes.size();
     for (std::size_t i = 0;;) {
-        i = NextHighByte(data, i, size);
+        i += SevenBitRun(data + i, size - i);
         if (i == size) return size;
         do {
             const std::uint8_t byte = data[i];

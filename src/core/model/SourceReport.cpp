@@ -3,10 +3,12 @@
 #include <cmath>
 
 #include "base/CodePage.h"
+#include "base/Exception.h"
 #include "base/Format.h"
 #include "base/Utf.h"
 #include "csv/CsvFileReader.h"
 #include "csv/CsvSplitter.h"
+#include "model/FormMainModel.h"
 
 namespace quillmark {
 
@@ -182,6 +184,45 @@ bool TSourceReport::Update(const std::u16string& fileName, std::uint64_t generat
             column <= INT32_MAX && quoteColumns.contains(static_cast<std::int32_t>(column));
     FPreview = MakePreview(FHead, FCheck->ColCount, quoteColumns, *FCharacters);
     return read;
+}
+
+void UpdateSourceReport(TSourceReport& report, const TFormMainModel& model, IUserInterface& ui) {
+    const std::u16string& fileName = model.ColumnsFileName();
+    const std::uint64_t generation = model.ColumnsGeneration();
+    const std::int32_t encoding = model.EncodingIndex();
+    // Without a file there is nothing to wait for.
+    if (fileName.empty() || !report.NeedsReading(fileName, generation, encoding)) {
+        report.Update(fileName, generation, encoding, model.GetQuoteColumns());
+        return;
+    }
+    TCursorHourGlassRef cursor = ui.CreateCursorHourGlass();
+    try {
+        report.Update(fileName, generation, encoding, model.GetQuoteColumns(), ui.Progress());
+    } catch (const EAbort&) {
+    }
+}
+
+std::optional<std::u16string> ConversionStatusText(const TSourceReport& report, const TFormMainModel& model,
+                                                   IUserInterface& ui) {
+    std::uint64_t rows = 0, replaced = 0;
+    if (model.SourceFileName() == model.ColumnsFileName()) {
+        if (report.Check()) {
+            rows = report.Check()->RowCount;
+            replaced = report.Check()->LossyCharacters;
+        }
+    } else {
+        TCursorHourGlassRef cursor = ui.CreateCursorHourGlass();
+        TCsvCheck check;
+        try {
+            if (CheckCsvFile(model.SourceFileName(), {}, model.EncodingIndex(), check, ui.Progress())) {
+                rows = check.RowCount;
+                replaced = check.LossyCharacters;
+            }
+        } catch (const EAbort&) {
+            return std::nullopt;
+        }
+    }
+    return FormatConversionStatus(rows, model.LastConversionSeconds(), replaced);
 }
 
 }  // namespace quillmark

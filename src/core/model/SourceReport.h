@@ -80,4 +80,20 @@ class TSourceReport {
     std::vector<TPreviewRow> FPreview;
 };
 
+class TFormMainModel;
+class IUserInterface;
+
+// Brings `report` up to the column list, ticks and encoding of `model`;
+// when the file is read, with the busy cursor and the progress of `ui`. A
+// cancelled reading leaves no report until the next change asks again.
+void UpdateSourceReport(TSourceReport& report, const TFormMainModel& model, IUserInterface& ui);
+
+// The status after a conversion (FormatConversionStatus): rows and replaced
+// characters from `report` when the source is the file the column list was
+// read from (the caller brings it up to date first), else from a check of
+// the source typed in since, read with the busy cursor. Nothing when that
+// check is cancelled.
+std::optional<std::u16string> ConversionStatusText(const TSourceReport& report, const TFormMainModel& model,
+                                                   IUserInterface& ui);
+
 }  // namespace quillmark
