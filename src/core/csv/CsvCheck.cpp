@@ -5,6 +5,9 @@
 #include <cstring>
 #include <functional>
 #include <memory>
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
 
 #include "base/Exception.h"
 #include "base/Stream.h"
@@ -219,7 +222,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         if (FColumn != 0 || FRow == 0) return at;
         const char* const data = text.data();
         return ReadSimpleRows<true>(
-            text, at, FWords, [this, data](const TSimpleRow& row) QUILLMARK_IN_BLOCK_LOOP {
+            text, at, FWords, [this, data, size = text.size()](const TSimpleRow& row) QUILLMARK_IN_BLOCK_LOOP {
                 const std::size_t width = SimpleFieldsWithContent(data, row.Start, row.End, row.Count);
                 FRowBreaking.clear();
                 std::size_t last = SIZE_MAX;  // the field marked last
@@ -240,7 +243,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                         }
                     }
                 }
-                if (FAnsi) ScanRow(data, row);
+                if (FAnsi) ScanRow(data, size, row);
                 for (const std::size_t field : FRowBreaking)
                     AddBreaking(field);
                 FFieldBreaks = false;
@@ -354,33 +357,68 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
 
     // The characters from 0x80 up of a simple row, for an ANSI target: each
     // is looked up; the rare one whose bytes there would break its field
-    // has the field found from the row's separators.
-    void ScanRow(const char* data, const TSimpleRow& row) {
+    // has the field found from the row's separators. `size` is how far the
+    // text may be read.
+    void ScanRow(const char* data, std::size_t size, const TSimpleRow& row) {
         const auto* const bytes = reinterpret_cast<const std::uint8_t*>(data);
         const std::size_t end = row.End;
-        for (std::size_t i = row.Start; i < end;) {
-            const std::uint8_t lead = bytes[i];
-            if (lead < 0x80) {
-                ++i;
-                i += SevenBitRun(bytes + i, end - i);
-                continue;
+        std::size_t i = row.Start;
+#if defined(__SSE2__) || defined(_M_X64)
+        // Sixteen bytes at a time while the two after them can be read: the
+        // lead bytes are found at once, and where all are those of three
+        // bytes (nearly all Japanese text) their code points are worked out
+        // together and only looked up one by one. Characters already known
+        // to be kept as they are need nothing more.
+        const std::uint8_t* const learnt = FCharacters.Learnt();
+        const __m128i aboveTrail = _mm_set1_epi8(-65), belowThree = _mm_set1_epi8(-33),
+                      aboveThree = _mm_set1_epi8(-17), zero = _mm_setzero_si128();
+        for (; i < end && size - i >= 18; i += 16) {
+            const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
+            const auto high = static_cast<unsigned>(_mm_movemask_epi8(first));
+            if (high == 0) continue;
+            unsigned leads = high & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(first, aboveTrail)));
+            if (end - i < 16) leads &= (1u << (end - i)) - 1;
+            if (leads == 0) continue;
+            const unsigned threes =
+                leads & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(first, belowThree))) &
+                ~static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(first, aboveThree)));
+            if (threes == leads) {
+                const __m128i lead = _mm_and_si128(first, _mm_set1_epi8(0x0F));
+                const __m128i second = _mm_and_si128(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 1)), _mm_set1_epi8(0x3F));
+                const __m128i third = _mm_and_si128(
+                    _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i + 2)), _mm_set1_epi8(0x3F));
+                alignas(16) std::uint16_t codes[16];
+                _mm_store_si128(reinterpret_cast<__m128i*>(codes),
+                                _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_unpacklo_epi8(lead, zero), 12),
+                                                          _mm_slli_epi16(_mm_unpacklo_epi8(second, zero), 6)),
+                                             _mm_unpacklo_epi8(third, zero)));
+                _mm_store_si128(reinterpret_cast<__m128i*>(codes + 8),
+                                _mm_or_si128(_mm_or_si128(_mm_slli_epi16(_mm_unpackhi_epi8(lead, zero), 12),
+                                                          _mm_slli_epi16(_mm_unpackhi_epi8(second, zero), 6)),
+                                             _mm_unpackhi_epi8(third, zero)));
+                unsigned other = 0;
+                for (unsigned rest = threes; rest != 0; rest &= rest - 1)
+                    other |= learnt[codes[std::countr_zero(rest)]] ^ TTargetCharacters::kKnown;
+                if (other == 0) continue;
             }
-            // Japanese text is nearly all characters of three bytes.
-            std::size_t length = 3;
-            char32_t codePoint;
-            if ((lead & 0xF0) == 0xE0) {
-                codePoint = static_cast<char32_t>((lead & 0x0F) << 12 | (bytes[i + 1] & 0x3F) << 6 |
-                                                  (bytes[i + 2] & 0x3F));
-            } else {
-                length = lead >= 0xF0 ? 4 : 2;
-                codePoint = lead & (0x7F >> length);
-                for (std::size_t k = 1; k < length; ++k)
-                    codePoint = (codePoint << 6) | (bytes[i + k] & 0x3F);
-            }
-            if (const std::uint8_t flags = FCharacters.Of(codePoint); flags != TTargetCharacters::kKnown)
-                NoteCharacter(flags, data, row, i);
-            i += length;
+            for (unsigned rest = leads; rest != 0; rest &= rest - 1)
+                Utf8CharacterOfRow(bytes, i + static_cast<std::size_t>(std::countr_zero(rest)), data, row);
         }
+#endif
+        for (; i < end; ++i)
+            if (bytes[i] >= 0xC0) Utf8CharacterOfRow(bytes, i, data, row);
+    }
+
+    // The character of a simple row whose lead byte is at `at`.
+    void Utf8CharacterOfRow(const std::uint8_t* bytes, std::size_t at, const char* data, const TSimpleRow& row) {
+        const std::uint8_t lead = bytes[at];
+        const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
+        char32_t codePoint = lead & (0x7F >> length);
+        for (std::size_t k = 1; k < length; ++k)
+            codePoint = (codePoint << 6) | (bytes[at + k] & 0x3F);
+        if (const std::uint8_t flags = FCharacters.Of(codePoint); flags != TTargetCharacters::kKnown)
+            NoteCharacter(flags, data, row, at);
     }
 
     // A character of a simple row that is lossy or whose bytes in the

@@ -77,6 +77,9 @@ class TTargetCharacters {
         return Learn(codePoint);
     }
     TCodePage CodePage() const { return FTarget; }
+    // The flags learnt so far of the code points below U+10000, 0 for one
+    // not asked for yet.
+    const std::uint8_t* Learnt() const { return FBasic.get(); }
 
   private:
     // Works the flags out and remembers them.
