@@ -276,6 +276,34 @@ TEST(CheckProperty, LongFilesOfMostlySimpleRows) {
     }
 }
 
+// Shift_JIS holding pairs that 932 reads as no character of its own, or as
+// one it writes otherwise (unassigned pairs, the NEC and IBM forms of the
+// same character, user-defined characters), cut anywhere by the ends of
+// pieces: into 932 the check counts as everywhere, from the reader's text.
+TEST(CheckProperty, ShiftJisOfEveryKindInto932) {
+    // Bytes that would not read as Shift_JIS at all are left out.
+    const std::vector<std::string> tokens = {
+        "\x8E\x52\x93\x63", "abc",     ",",        ",",        "\r\n",     "\n",       "\"",
+        "\"\x82\xA0\"",     "\xB1",    "\x85\x40", "\xEB\x40", "\x81\xAD", "\xED\x40", "\x87\x40",
+        "\xFA\x40",         "\xEF\xFC"};
+    // A few rows of plain Japanese first, so that the file reads as Shift_JIS.
+    const std::string start =
+        *WideCharToMultiByte(CP_SHIFT_JIS, u"氏名,住所,備考\r\n山田太郎,東京都港区,なし\r\n");
+    std::mt19937 random(932);
+    TTempDir dir;
+    for (const std::size_t size : {std::size_t{60}, std::size_t{600}, std::size_t{600000}}) {
+        for (int round = 0; round < (size < 1000 ? 60 : 1); ++round) {
+            std::string bytes = start;
+            while (bytes.size() < size)
+                bytes += tokens[random() % tokens.size()];
+            SCOPED_TRACE(size < 1000 ? test::Escape(bytes) : std::to_string(bytes.size()));
+            WriteBytes(dir / "in.csv", bytes);
+            ASSERT_EQ(Check(dir, bytes).SourceCodePage, CP_SHIFT_JIS);
+            ExpectCheck(dir, bytes);
+        }
+    }
+}
+
 // Random short sources over every structural character.
 TEST(CheckProperty, BreakingMatchesRereadingAndLossyMatchesTheEncoder) {
     const std::vector<std::u16string> tokens = {u",", u",", u"\"", u"\"", u"\n", u"\r\n",   u"\r", u"\v",

@@ -178,6 +178,11 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         }
     }
 
+    // The text is Shift_JIS for a target of 932, which writes every
+    // character that 932 reads as one that reads back the same: only the
+    // structure counts.
+    void KeepEveryCharacter() { FAnsi = false; }
+
     // UTF-8: the byte machine's actions.
     void Store(const char* bytes, std::size_t size, std::size_t) {
         Count();
@@ -222,7 +227,8 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         if (FColumn != 0 || FRow == 0) return at;
         const char* const data = text.data();
         return ReadSimpleRows<true>(
-            text, at, FWords, [this, data, size = text.size()](const TSimpleRow& row) QUILLMARK_IN_BLOCK_LOOP {
+            text, at, FWords,
+            [this, data, size = text.size()](const TSimpleRow& row) QUILLMARK_IN_BLOCK_LOOP {
                 const std::size_t width = SimpleFieldsWithContent(data, row.Start, row.End, row.Count);
                 FRowBreaking.clear();
                 std::size_t last = SIZE_MAX;  // the field marked last
@@ -376,7 +382,8 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
             const __m128i first = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes + i));
             const auto high = static_cast<unsigned>(_mm_movemask_epi8(first));
             if (high == 0) continue;
-            unsigned leads = high & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(first, aboveTrail)));
+            unsigned leads =
+                high & static_cast<unsigned>(_mm_movemask_epi8(_mm_cmpgt_epi8(first, aboveTrail)));
             if (end - i < 16) leads &= (1u << (end - i)) - 1;
             if (leads == 0) continue;
             const unsigned threes =
@@ -411,7 +418,8 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     }
 
     // The character of a simple row whose lead byte is at `at`.
-    void Utf8CharacterOfRow(const std::uint8_t* bytes, std::size_t at, const char* data, const TSimpleRow& row) {
+    void Utf8CharacterOfRow(const std::uint8_t* bytes, std::size_t at, const char* data,
+                            const TSimpleRow& row) {
         const std::uint8_t lead = bytes[at];
         const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
         char32_t codePoint = lead & (0x7F >> length);
@@ -502,9 +510,10 @@ TCsvRow ReadFirstRow(const std::u16string& fileName) {
 // The rows after a row start, checked by a counter of their own; read
 // exactly or not, as the first part's rows after its first.
 struct TCheckPart {
-    TCheckPart(TCodePage target, bool exact)
+    TCheckPart(TCodePage target, bool exact, bool keepEveryCharacter)
         : Characters(target), Exact(exact), Counter(Check, Characters, Exact) {
         Counter.LeaveLabels();
+        if (keepEveryCharacter) Counter.KeepEveryCharacter();
     }
 
     TCsvCheck Check;
@@ -514,10 +523,12 @@ struct TCheckPart {
 };
 
 // Checks a large file in two parts at once, see ReadInParts; its text read
-// as `readAs`, the second part's exactly when `restExact`.
+// as `readAs`, the second part's exactly when `restExact`, its characters
+// looked at as the first part's.
 bool CheckInParts(const std::u16string& fileName, TCodePage sourceCodePage, TCodePage readAs,
                   TCodePage targetCodePage, TCheckCounter& counter, TByteCsvMachine<TCheckCounter>& machine,
-                  const TProgressCallback& progress, const std::atomic<bool>& exact, bool restExact) {
+                  const TProgressCallback& progress, const std::atomic<bool>& exact, bool restExact,
+                  bool keepEveryCharacter) {
     TFileStream stream(fileName);
     const std::uint64_t size = stream.Size();
     if (!ReadsInParts(sourceCodePage, size)) return false;
@@ -526,7 +537,9 @@ bool CheckInParts(const std::u16string& fileName, TCodePage sourceCodePage, TCod
     };
     return ReadInParts(
         stream, size, sourceCodePage, readAs, counter, machine,
-        [targetCodePage, restExact] { return std::make_unique<TCheckPart>(targetCodePage, restExact); },
+        [targetCodePage, restExact, keepEveryCharacter] {
+            return std::make_unique<TCheckPart>(targetCodePage, restExact, keepEveryCharacter);
+        },
         report, exact);
 }
 
@@ -544,21 +557,26 @@ void CheckFile(const std::u16string& fileName, TCsvCheck& check, const TProgress
     const auto feed = [&machine](std::string_view text) { machine.Feed(text); };
     // Into UTF-8, which holds every character, only the structure of a
     // Shift_JIS file counts, and its 932 form has the same and comes faster
-    // than decoding does. The labels come from the exact text, read apart.
-    const bool shiftJis = bytes && check.SourceCodePage == CP_SHIFT_JIS && check.TargetCodePage == CP_UTF_8;
+    // than decoding does. So it is into 932 itself: every character 932
+    // reads, it writes as one that reads back the same (an unassigned pair
+    // reads as U+30FB, a byte alone for nothing as a character of its own).
+    // The labels come from the exact text, read apart.
+    const bool shiftJis = bytes && check.SourceCodePage == CP_SHIFT_JIS &&
+                          (check.TargetCodePage == CP_UTF_8 || check.TargetCodePage == CP_SHIFT_JIS);
     TCsvRow labels;
     if (shiftJis) {
         labels = ReadFirstRow(fileName);
         counter.LeaveLabels();
+        counter.KeepEveryCharacter();
     }
     const TCodePage readAs = shiftJis ? CP_SHIFT_JIS : CP_UTF_8;
     // Shift_JIS in 932 is read exactly throughout: its fields' bytes are
     // looked at, and a reading that is not exact may differ in them.
     const std::atomic<bool> always = true;
-    if (!bytes ||
-        !(CheckInParts(fileName, check.SourceCodePage, readAs, check.TargetCodePage, counter, machine,
-                       progress, shiftJis ? always : exact, shiftJis || check.TargetCodePage != CP_UTF_8) ||
-          ReadCsvFileAs(fileName, readAs, feed, progress, 0, 1, shiftJis ? nullptr : &exact)))
+    if (!bytes || !(CheckInParts(fileName, check.SourceCodePage, readAs, check.TargetCodePage, counter,
+                                 machine, progress, shiftJis ? always : exact,
+                                 shiftJis || check.TargetCodePage != CP_UTF_8, shiftJis) ||
+                    ReadCsvFileAs(fileName, readAs, feed, progress, 0, 1, shiftJis ? nullptr : &exact)))
         SplitCsvFile(fileName, counter, progress);
     counter.Finish();
     for (std::size_t column = 0; column < labels.size() && column < check.Columns.size(); ++column)
