@@ -570,13 +570,10 @@ void CheckFile(const std::u16string& fileName, TCsvCheck& check, const TProgress
         counter.KeepEveryCharacter();
     }
     const TCodePage readAs = shiftJis ? CP_SHIFT_JIS : CP_UTF_8;
-    // Shift_JIS in 932 is read exactly throughout: its fields' bytes are
-    // looked at, and a reading that is not exact may differ in them.
-    const std::atomic<bool> always = true;
-    if (!bytes || !(CheckInParts(fileName, check.SourceCodePage, readAs, check.TargetCodePage, counter,
-                                 machine, progress, shiftJis ? always : exact,
-                                 shiftJis || check.TargetCodePage != CP_UTF_8, shiftJis) ||
-                    ReadCsvFileAs(fileName, readAs, feed, progress, 0, 1, shiftJis ? nullptr : &exact)))
+    if (!bytes ||
+        !(CheckInParts(fileName, check.SourceCodePage, readAs, check.TargetCodePage, counter, machine,
+                       progress, exact, !shiftJis && check.TargetCodePage != CP_UTF_8, shiftJis) ||
+          ReadCsvFileAs(fileName, readAs, feed, progress, 0, 1, &exact)))
         SplitCsvFile(fileName, counter, progress);
     counter.Finish();
     for (std::size_t column = 0; column < labels.size() && column < check.Columns.size(); ++column)
