@@ -214,5 +214,31 @@ TEST(EndToEndCheck, PrintsTheReportAndWritesNothing) {
     EXPECT_EQ(folder.Listing(), "in.csv");
 }
 
+// Under LC_ALL=C ANSI is 1252, which writes the full-width comma and
+// quotation mark as their ASCII forms: fields holding them break there, as
+// one that begins with the mark does, in rows read whole and in the first.
+TEST(EndToEndCheck, StandInsThatBecomeSeparatorsBreakTheirFields) {
+    TTempDir folder;
+    WriteBytes(folder / "in.csv",
+               "a,b,c,d\n"
+               "\xEF\xBC\x82x,plain1234567890,\"\xEF\xBC\x82q\",x\xEF\xBC\x82y\r\n"
+               "1\xEF\xBC\x8C"
+               "2,\"3\xEF\xBC\x8C"
+               "4\",plain,\xE5\xB1\xB1\xE7\x94\xB0\n"
+               "padding,padding,padding,padding\npadding,padding,padding,padding\n"
+               "padding,padding,padding,padding\n");
+    const auto result = RunProgram(kProgram, {"--check", "/source:in.csv", "/quote:1", "/encoding:0"},
+                                   folder.Path(), {"LC_ALL=C"});
+    EXPECT_EQ(result.ExitCode, 0);
+    EXPECT_EQ(result.Out,
+              "{\"encoding\": \"UTF-8\", \"codePage\": 65001, \"rows\": 6, \"columns\": 4, "
+              "\"lossyCharacters\": 7, \"columnsReport\": [{\"index\": 0, \"letters\": \"A\", \"label\": "
+              "\"a\", \"quoted\": false, \"breakingFields\": 2}, {\"index\": 1, \"letters\": \"B\", "
+              "\"label\": \"b\", \"quoted\": true, \"breakingFields\": 1}, {\"index\": 2, \"letters\": "
+              "\"C\", \"label\": \"c\", \"quoted\": false, \"breakingFields\": 1}, {\"index\": 3, "
+              "\"letters\": \"D\", \"label\": \"d\", \"quoted\": false, \"breakingFields\": 0}]}\n");
+    EXPECT_EQ(result.Err, "");
+}
+
 }  // namespace
 }  // namespace quillmark

@@ -226,32 +226,19 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     std::size_t ReadRows(std::string_view text, std::size_t at) {
         if (FColumn != 0 || FRow == 0) return at;
         const char* const data = text.data();
-        return ReadSimpleRows<true>(
-            text, at, FWords,
-            [this, data, size = text.size()](const TSimpleRow& row) QUILLMARK_IN_BLOCK_LOOP {
-                const std::size_t width = SimpleFieldsWithContent(data, row.Start, row.End, row.Count);
-                FRowBreaking.clear();
-                std::size_t last = SIZE_MAX;  // the field marked last
-                for (std::size_t w = 0; w < row.WordCount; ++w) {
-                    const TRowWord& word = row.Words[w];
-                    for (std::uint64_t suspects = word.Suspects; suspects != 0; suspects &= suspects - 1) {
-                        const int k = std::countr_zero(suspects);
-                        const std::size_t field =
-                            word.Before + static_cast<std::size_t>(
-                                              std::popcount(word.Separators & ((std::uint64_t{1} << k) - 1)));
-                        if (field >= width) break;
-                        // A comma or line feed inside quotes breaks; an opening
-                        // mark only when two marks follow it.
-                        const char* const at = data + word.Block + static_cast<std::size_t>(k);
-                        if (field != last && (at[0] != '"' || (at[1] == '"' && at[2] == '"'))) {
-                            FRowBreaking.push_back(field);
-                            last = field;
-                        }
-                    }
-                }
-                if (FAnsi) ScanRow(data, size, row);
+        // What was gathered of a row that proved not to be simple.
+        FRowBreaking.clear();
+        FLastBreaking = SIZE_MAX;
+        return CountSimpleRows(
+            text, at,
+            [this, data, size = text.size()](std::size_t start, std::size_t count, std::size_t,
+                                             std::size_t end, std::size_t) QUILLMARK_IN_BLOCK_LOOP {
+                const std::size_t width = SimpleFieldsWithContent(data, start, end, count);
+                if (FAnsi) ScanRow(data, size, start, end);
                 for (const std::size_t field : FRowBreaking)
-                    AddBreaking(field);
+                    if (field < width) AddBreaking(field);
+                FRowBreaking.clear();
+                FLastBreaking = SIZE_MAX;
                 FFieldBreaks = false;
                 FInField = false;
                 if (width > 0) {
@@ -260,6 +247,15 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                 }
                 ++FRow;
                 return true;
+            },
+            [this, data](std::size_t field, std::size_t at) QUILLMARK_IN_BLOCK_LOOP {
+                // A comma or line feed inside quotes breaks; an opening mark
+                // only when two marks follow it.
+                if (field != FLastBreaking &&
+                    (data[at] != '"' || (data[at + 1] == '"' && data[at + 2] == '"'))) {
+                    FRowBreaking.push_back(field);
+                    FLastBreaking = field;
+                }
             });
     }
 
@@ -365,10 +361,9 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     // is looked up; the rare one whose bytes there would break its field
     // has the field found from the row's separators. `size` is how far the
     // text may be read.
-    void ScanRow(const char* data, std::size_t size, const TSimpleRow& row) {
+    void ScanRow(const char* data, std::size_t size, std::size_t start, std::size_t end) {
         const auto* const bytes = reinterpret_cast<const std::uint8_t*>(data);
-        const std::size_t end = row.End;
-        std::size_t i = row.Start;
+        std::size_t i = start;
 #if defined(__SSE2__) || defined(_M_X64)
         // Sixteen bytes at a time while the two after them can be read: the
         // lead bytes are found at once, and where all are those of three
@@ -410,35 +405,40 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                 if (other == 0) continue;
             }
             for (unsigned rest = leads; rest != 0; rest &= rest - 1)
-                Utf8CharacterOfRow(bytes, i + static_cast<std::size_t>(std::countr_zero(rest)), data, row);
+                Utf8CharacterOfRow(bytes, i + static_cast<std::size_t>(std::countr_zero(rest)), start);
         }
 #endif
         for (; i < end; ++i)
-            if (bytes[i] >= 0xC0) Utf8CharacterOfRow(bytes, i, data, row);
+            if (bytes[i] >= 0xC0) Utf8CharacterOfRow(bytes, i, start);
     }
 
-    // The character of a simple row whose lead byte is at `at`.
-    void Utf8CharacterOfRow(const std::uint8_t* bytes, std::size_t at, const char* data,
-                            const TSimpleRow& row) {
+    // The character of a simple row (from `start`) whose lead byte is at `at`.
+    void Utf8CharacterOfRow(const std::uint8_t* bytes, std::size_t at, std::size_t start) {
         const std::uint8_t lead = bytes[at];
         const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
         char32_t codePoint = lead & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k)
             codePoint = (codePoint << 6) | (bytes[at + k] & 0x3F);
         if (const std::uint8_t flags = FCharacters.Of(codePoint); flags != TTargetCharacters::kKnown)
-            NoteCharacter(flags, data, row, at);
+            NoteCharacter(flags, reinterpret_cast<const char*>(bytes), start, at);
     }
 
-    // A character of a simple row that is lossy or whose bytes in the
-    // target would break its field (at `at`).
-    void NoteCharacter(std::uint8_t flags, const char* data, const TSimpleRow& row, std::size_t at) {
+    // A character of a simple row (from `start`) that is lossy or whose
+    // bytes in the target would break its field (at `at`). Its field is
+    // found from the row's start, as seldom as such characters come.
+    void NoteCharacter(std::uint8_t flags, const char* data, std::size_t start, std::size_t at) {
         if (flags & TTargetCharacters::kLossy) ++FCheck.LossyCharacters;
         if (flags & (TTargetCharacters::kBreaks | TTargetCharacters::kOpensQuote)) {
-            TFieldFinder fields(row);
-            std::size_t field = 0;
-            while (fields.End(field) < at)
-                ++field;
-            std::size_t begin = fields.Begin(field);
+            std::size_t field = 0, begin = start;
+            bool quoted = false;
+            for (std::size_t i = start; i < at; ++i) {
+                if (data[i] == '"') {
+                    quoted = !quoted;
+                } else if (data[i] == ',' && !quoted) {
+                    ++field;
+                    begin = i + 1;
+                }
+            }
             if (data[begin] == '"') ++begin;
             if ((flags & TTargetCharacters::kBreaks) || at == begin) MarkBreaking(field);
         }
@@ -480,8 +480,8 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     std::string FCarry;              // UTF-8: the start of a character cut by a piece's end
     std::size_t FCarryNeeded = 0;
     std::vector<std::uint64_t> FBreaking;
-    std::vector<TRowWord> FWords;           // the words of a simple row, see ReadSimpleRows
-    std::vector<std::size_t> FRowBreaking;  // its fields found to break so far
+    std::vector<std::size_t> FRowBreaking;  // the fields of a simple row found to break so far
+    std::size_t FLastBreaking = SIZE_MAX;   // the last of them
     std::vector<std::string> FFirstRow8;
     std::vector<std::u16string> FFirstRow16;
 };

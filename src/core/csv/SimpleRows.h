@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <span>
 #include <string_view>
+#include <type_traits>
 #include <vector>
 
 #include "csv/ByteCsvMachine.h"
@@ -392,43 +393,79 @@ std::size_t ReadSimpleRows(std::string_view text, std::size_t start, std::vector
     return simple.Start;
 }
 
+namespace detail {
+
+// CountSimpleRows without suspects.
+struct TNoSuspects {
+    void operator()(std::size_t, std::size_t) const {}
+};
+
+}  // namespace detail
+
 // ReadSimpleRows for those who only count fields: calls
 // row(start, count, lastStart, lastEnd, next) with the number of fields and
 // where the last one begins and ends, at a cost per row, not per field.
-template <class TRow>
-std::size_t CountSimpleRows(std::string_view text, std::size_t start, TRow&& row) {
+// With `suspect`, first calls suspect(field, at) for each suspect (see
+// TBlockClasses) of the row, `field` the index of its field; a row that then
+// proves not to be simple ends the scan without row(), and the caller drops
+// what it gathered of it.
+template <class TRow, class TSuspect = detail::TNoSuspects>
+std::size_t CountSimpleRows(std::string_view text, std::size_t start, TRow&& row, TSuspect&& suspect = {}) {
+    constexpr bool kSuspects = !std::is_same_v<std::remove_cvref_t<TSuspect>, detail::TNoSuspects>;
     const char* const data = text.data();
     std::size_t rowStart = start;
     std::size_t count = 0;          // separators of the row in the blocks before
     std::size_t lastSeparator = 0;  // the last of them, if any
-    detail::ForEachBlock(data, start, text.size(), [&](std::size_t block, detail::TBlockClasses classes) {
-        std::uint64_t separators = classes.Separators;
-        for (std::uint64_t lineEnds = classes.LineEnds; lineEnds != 0; lineEnds &= lineEnds - 1) {
-            const int k = std::countr_zero(lineEnds);
-            const std::uint64_t upTo = detail::BitsUpTo(k);
-            if ((classes.Odd & upTo) != 0) return false;
-            classes.Odd &= ~upTo;
-            // The row's separators in this block, the LF among them.
-            const std::uint64_t before = separators & upTo & ~(std::uint64_t{1} << k);
-            separators &= ~upTo;
-            const std::size_t fields = count + static_cast<std::size_t>(std::popcount(before)) + 1;
-            const std::size_t lastStart =
-                before != 0  ? block + static_cast<std::size_t>(63 - std::countl_zero(before)) + 1
-                : count != 0 ? lastSeparator + 1
-                             : rowStart;
-            std::size_t end = block + static_cast<std::size_t>(k);
-            const std::size_t next = end + 1;
-            if (end > rowStart && data[end - 1] == '\r') --end;
-            if (!row(rowStart, fields, lastStart, end, next)) return false;
-            rowStart = next;
-            count = 0;
+    // The suspects among `bits`, of the row whose separators in the block
+    // are those of `separators` before them.
+    const auto handSuspects = [&](std::size_t block, std::uint64_t bits,
+                                  std::uint64_t separators) QUILLMARK_IN_BLOCK_LOOP {
+        for (; bits != 0; bits &= bits - 1) {
+            const int k = std::countr_zero(bits);
+            suspect(
+                count + static_cast<std::size_t>(std::popcount(separators & ((std::uint64_t{1} << k) - 1))),
+                block + static_cast<std::size_t>(k));
         }
-        if (separators != 0) {
-            count += static_cast<std::size_t>(std::popcount(separators));
-            lastSeparator = block + static_cast<std::size_t>(63 - std::countl_zero(separators));
-        }
-        return classes.Odd == 0;
-    });
+    };
+    detail::ForEachBlock(
+        data, start, text.size(),
+        [&](std::size_t block, detail::TBlockClasses classes) QUILLMARK_IN_BLOCK_LOOP {
+            std::uint64_t separators = classes.Separators;
+            std::uint64_t suspects = kSuspects ? classes.Suspects : 0;
+            for (std::uint64_t lineEnds = classes.LineEnds; lineEnds != 0; lineEnds &= lineEnds - 1) {
+                const int k = std::countr_zero(lineEnds);
+                const std::uint64_t upTo = detail::BitsUpTo(k);
+                if ((classes.Odd & upTo) != 0) return false;
+                classes.Odd &= ~upTo;
+                if constexpr (kSuspects) {
+                    if ((suspects & upTo) != 0) handSuspects(block, suspects & upTo, separators);
+                    suspects &= ~upTo;
+                }
+                // The row's separators in this block, the LF among them.
+                const std::uint64_t before = separators & upTo & ~(std::uint64_t{1} << k);
+                separators &= ~upTo;
+                const std::size_t fields = count + static_cast<std::size_t>(std::popcount(before)) + 1;
+                const std::size_t lastStart =
+                    before != 0  ? block + static_cast<std::size_t>(63 - std::countl_zero(before)) + 1
+                    : count != 0 ? lastSeparator + 1
+                                 : rowStart;
+                std::size_t end = block + static_cast<std::size_t>(k);
+                const std::size_t next = end + 1;
+                if (end > rowStart && data[end - 1] == '\r') --end;
+                if (!row(rowStart, fields, lastStart, end, next)) return false;
+                rowStart = next;
+                count = 0;
+            }
+            if constexpr (kSuspects) {
+                if (classes.Odd != 0) return false;
+                if (suspects != 0) handSuspects(block, suspects, separators);
+            }
+            if (separators != 0) {
+                count += static_cast<std::size_t>(std::popcount(separators));
+                lastSeparator = block + static_cast<std::size_t>(63 - std::countl_zero(separators));
+            }
+            return classes.Odd == 0;
+        });
     return rowStart;
 }
 
