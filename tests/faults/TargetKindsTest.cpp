@@ -3,6 +3,7 @@
 // than the system takes. Each run is a real quillmark-cli process; every
 // link the program is pointed at lives in the test's own folder.
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -11,6 +12,8 @@
 
 #include <atomic>
 #include <chrono>
+#include <cstring>
+#include <memory>
 #include <thread>
 
 #include "support/ChildProcess.h"
@@ -256,6 +259,57 @@ TEST(FifoTargets, ReaderThatLeavesEndsTheRunWithAWriteError) {
     EXPECT_EQ(child.Wait(30), 1);
     EXPECT_THAT(child.Err(), HasSubstr("に書き込めません。"));
 }
+
+// Waits until the pipe whose reading end is `reader` holds `bytes`.
+bool WaitForBytes(int reader, int bytes) {
+    for (int i = 0; i < 20000; ++i) {
+        int held = 0;
+        if (::ioctl(reader, FIONREAD, &held) == 0 && held >= bytes) return true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    return false;
+}
+
+class StalledReaders : public ::testing::TestWithParam<int> {};
+
+// A pipe or FIFO whose reader reads nothing holds the writing thread in a
+// write: the first request to stop ends the run (its own status, nothing
+// printed), wherever it lands, not only a second one that kills it.
+TEST_P(StalledReaders, FirstInterruptEndsTheRun) {
+    const int signal = GetParam();
+    for (const bool fifo : {true, false}) {
+        SCOPED_TRACE(fifo ? "FIFO" : "standard output");
+        TTempDir folder;
+        WriteBytes(folder / "in.csv", LateWiderRow(2'000'000));
+        int reader = -1;
+        std::unique_ptr<TChildProcess> child;
+        if (fifo) {
+            ASSERT_EQ(::mkfifo((folder / "fifo").c_str(), 0600), 0);
+            reader = OpenOrDie(folder / "fifo", O_RDONLY | O_NONBLOCK);
+            child = std::make_unique<TChildProcess>(
+                kCli, std::vector<std::string>{"/source:in.csv", "/target:fifo"}, folder.Path());
+        } else {
+            std::filesystem::create_symlink("/dev/stdout", folder / "out.csv");
+            int pipe[2];
+            ASSERT_EQ(::pipe2(pipe, O_CLOEXEC), 0);
+            reader = pipe[0];
+            child = std::make_unique<TChildProcess>(
+                kCli, std::vector<std::string>{"/source:in.csv", "/target:out.csv"}, folder.Path(),
+                With(&TChildOptions::Stdout, pipe[1]));
+            ::close(pipe[1]);
+        }
+        // The pipe is full: the program waits in a write.
+        ASSERT_TRUE(WaitForBytes(reader, 65536));
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        child->Signal(signal);
+        EXPECT_EQ(child->Wait(20), 128 + signal);
+        EXPECT_EQ(child->Err(), "");
+        ::close(reader);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Signals, StalledReaders, ::testing::Values(SIGINT, SIGTERM, SIGHUP),
+                         [](const auto& info) { return std::string(::sigabbrev_np(info.param)); });
 
 // A settings file that is a FIFO or a device is not waited on or read
 // forever: it cannot be opened as a settings file.

@@ -192,10 +192,14 @@ void TFileStream::ReadSizelessFile() {
     // made when read, and small.
     constexpr std::size_t kLimit = std::size_t{64} << 20;
     char buffer[65536];
+    const TInterruptibleWait wait;
     for (;;) {
         const ssize_t got = ::read(static_cast<int>(FHandle), buffer, sizeof buffer);
         if (got < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR) {
+                CheckInterrupt();
+                continue;
+            }
             throw EReadError(
                 Format(messages::ReadErrorPattern, {ExpandFileName(FPath), SystemErrorText(errno)}));
         }
@@ -241,12 +245,17 @@ std::size_t ReadFully(int fd, const std::u16string& path, void* buffer, std::siz
                       std::optional<std::uint64_t> position) {
     auto* out = static_cast<char*>(buffer);
     std::size_t total = 0;
+    // A FIFO's writer may never write.
+    const TInterruptibleWait wait;
     while (total < count) {
         const ssize_t got =
             position ? ::pread(fd, out + total, count - total, static_cast<off_t>(*position + total))
                      : ::read(fd, out + total, count - total);
         if (got < 0) {
-            if (errno == EINTR) continue;
+            if (errno == EINTR) {
+                CheckInterrupt();
+                continue;
+            }
             throw EReadError(
                 Format(messages::ReadErrorPattern, {ExpandFileName(path), SystemErrorText(errno)}));
         }
@@ -483,6 +492,8 @@ void TSafeFileWriter::Flush() {
 }
 
 void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
+    // A pipe's or FIFO's reader may never read.
+    const TInterruptibleWait wait;
     while (left > 0) {
         const ssize_t written = ::write(FDescriptor, data, left);
         if (written < 0) {
@@ -497,6 +508,8 @@ void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
         data += written;
         left -= static_cast<std::size_t>(written);
         FWritten += static_cast<std::uint64_t>(written);
+        // A write the interrupt cut short returns what it wrote.
+        if (left > 0) CheckInterrupt();
     }
 #if defined(__linux__)
     if (FReplacing && FWritten - FWrittenBack >= kWritebackBytes) {

@@ -327,14 +327,20 @@ void TSafeFileWriter::Flush() {
 
 void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
     const HANDLE handle = HandleOf(FDescriptor);
+    // A pipe's reader may never read.
+    const TInterruptibleWait wait;
     while (left > 0) {
         DWORD written = 0;
-        if (!::WriteFile(handle, data, static_cast<DWORD>(std::min(left, kMostPerCall)), &written, nullptr))
-            RaiseWriteError(static_cast<int>(::GetLastError()));
+        if (!::WriteFile(handle, data, static_cast<DWORD>(std::min(left, kMostPerCall)), &written, nullptr)) {
+            const DWORD error = ::GetLastError();
+            if (error == ERROR_OPERATION_ABORTED) CheckInterrupt();
+            RaiseWriteError(static_cast<int>(error));
+        }
         if (written == 0) RaiseWriteError(ERROR_DISK_FULL);
         data += written;
         left -= written;
         FWritten += written;
+        if (left > 0) CheckInterrupt();
     }
 }
 

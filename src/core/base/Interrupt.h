@@ -14,4 +14,16 @@ int InterruptSignal() noexcept;
 // Throws EAbort once a request has arrived.
 void CheckInterrupt();
 
+// Marks the calling thread, while it lives, as one that may wait in a read
+// or write without end (on a pipe or FIFO nobody serves): the first request
+// ends that wait (EINTR), whichever thread it reaches, so that the thread
+// can look at the flag. One thread at a time.
+class TInterruptibleWait {
+  public:
+    TInterruptibleWait();
+    ~TInterruptibleWait();
+    TInterruptibleWait(const TInterruptibleWait&) = delete;
+    TInterruptibleWait& operator=(const TInterruptibleWait&) = delete;
+};
+
 }  // namespace quillmark

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <csignal>
+#include <mutex>
 
 #include "base/Exception.h"
 #include "base/Interrupt.h"
@@ -15,6 +16,10 @@ namespace quillmark {
 namespace {
 
 std::atomic<int> gSignal{0};
+
+// The thread in a TInterruptibleWait, if any: a handle of its own.
+std::mutex gWaiterLock;
+HANDLE gWaiter = nullptr;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
     int signal;
@@ -32,7 +37,12 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
             return FALSE;
     }
     int none = 0;
-    gSignal.compare_exchange_strong(none, signal);
+    if (gSignal.compare_exchange_strong(none, signal)) {
+        // A thread waiting in a write that may not end (on a pipe nobody
+        // reads) is woken: its call fails, and it looks at the flag.
+        const std::lock_guard lock(gWaiterLock);
+        if (gWaiter) ::CancelSynchronousIo(gWaiter);
+    }
     if (signal == SIGTERM) {
         // The system ends the process as soon as this returns: wait here
         // while the main thread cleans up and leaves (it ends this thread
@@ -56,6 +66,22 @@ int InterruptSignal() noexcept {
 
 void CheckInterrupt() {
     if (InterruptSignal() != 0) throw EAbort();
+}
+
+TInterruptibleWait::TInterruptibleWait() {
+    HANDLE thread = nullptr;
+    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &thread, 0, FALSE,
+                           DUPLICATE_SAME_ACCESS))
+        return;
+    const std::lock_guard lock(gWaiterLock);
+    if (gWaiter) ::CloseHandle(gWaiter);
+    gWaiter = thread;
+}
+
+TInterruptibleWait::~TInterruptibleWait() {
+    const std::lock_guard lock(gWaiterLock);
+    if (gWaiter) ::CloseHandle(gWaiter);
+    gWaiter = nullptr;
 }
 
 }  // namespace quillmark
