@@ -55,6 +55,12 @@ function(quillmark_add_test folder)
         set_tests_properties(${folder} PROPERTIES TIMEOUT 600)
         return()
     endif()
+    # The discovered tests' script takes a list apart: a second variable
+    # would become a property of its own. Set others in the test program.
+    list(LENGTH ARG_ENVIRONMENT variables)
+    if(variables GREATER 1)
+        message(FATAL_ERROR "quillmark_add_test(${folder}): one ENVIRONMENT variable at most")
+    endif()
     gtest_discover_tests(${target}
         TEST_PREFIX "${folder}."
         NO_PRETTY_VALUES
