@@ -70,8 +70,8 @@ void CheckInterrupt() {
 
 TInterruptibleWait::TInterruptibleWait() {
     HANDLE thread = nullptr;
-    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &thread, 0, FALSE,
-                           DUPLICATE_SAME_ACCESS))
+    if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &thread, 0,
+                           FALSE, DUPLICATE_SAME_ACCESS))
         return;
     const std::lock_guard lock(gWaiterLock);
     if (gWaiter) ::CloseHandle(gWaiter);
