@@ -495,21 +495,19 @@ void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
     // A pipe's or FIFO's reader may never read.
     const TInterruptibleWait wait;
     while (left > 0) {
+        // An interrupt that came between two writes, or cut one short (it
+        // returns what it wrote), is seen before the next one waits.
+        CheckInterrupt();
         const ssize_t written = ::write(FDescriptor, data, left);
         if (written < 0) {
             // A write that waits on a pipe returns early for an interrupt.
-            if (errno == EINTR) {
-                CheckInterrupt();
-                continue;
-            }
+            if (errno == EINTR) continue;
             RaiseWriteError(errno);
         }
         if (written == 0) RaiseWriteError(ENOSPC);
         data += written;
         left -= static_cast<std::size_t>(written);
         FWritten += static_cast<std::uint64_t>(written);
-        // A write the interrupt cut short returns what it wrote.
-        if (left > 0) CheckInterrupt();
     }
 #if defined(__linux__)
     if (FReplacing && FWritten - FWrittenBack >= kWritebackBytes) {

@@ -330,6 +330,7 @@ void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
     // A pipe's reader may never read.
     const TInterruptibleWait wait;
     while (left > 0) {
+        CheckInterrupt();
         DWORD written = 0;
         if (!::WriteFile(handle, data, static_cast<DWORD>(std::min(left, kMostPerCall)), &written, nullptr)) {
             const DWORD error = ::GetLastError();
@@ -340,7 +341,6 @@ void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
         data += written;
         left -= written;
         FWritten += written;
-        if (left > 0) CheckInterrupt();
     }
 }
 
