@@ -223,6 +223,52 @@ TEST(EndToEndWin32, JapaneseAndLongPathsWork) {
     }
 }
 
+// A pipe nobody reads holds the program in a write: Ctrl+C still ends it
+// (the waiting write is cancelled), not only a second one.
+TEST(EndToEndWin32, CtrlCEndsAWriteToAPipeNobodyReads) {
+    if (::GetConsoleWindow() == nullptr && !::AllocConsole()) GTEST_SKIP() << "no console to share";
+    TTempDir folder;
+    std::string source;
+    for (int row = 0; row < 200000; ++row)
+        source += "row " + std::to_string(row) + ",some text to write\r\n";
+    WriteBytes(folder / "in.csv", source);
+    const std::string name = "\\\\.\\pipe\\quillmark-stalled-" + std::to_string(::GetCurrentProcessId());
+    const HANDLE pipe = ::CreateNamedPipeA(name.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE | PIPE_WAIT, 1,
+                                           4096, 4096, 0, nullptr);
+    ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
+    bool sent = false;
+    bool ended = true;
+    // The program starts with Ctrl+C as this process has it: not ignored,
+    // whatever a test before left.
+    ::SetConsoleCtrlHandler(nullptr, FALSE);
+    const auto result = RunProgram(
+        kProgram, {"/source:in.csv", "/target:" + name, "/quote:0"}, folder.Path(), kJapanese,
+        CREATE_DEFAULT_ERROR_MODE, [&](unsigned long processId) {
+            ::SetConsoleCtrlHandler(nullptr, TRUE);
+            ::ConnectNamedPipe(pipe, nullptr);
+            // Bytes wait in the pipe: the program is in its writes.
+            for (int i = 0; i < 20000; ++i) {
+                DWORD waiting = 0;
+                if (::PeekNamedPipe(pipe, nullptr, 0, nullptr, &waiting, nullptr) && waiting > 0) break;
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            sent = ::GenerateConsoleCtrlEvent(CTRL_C_EVENT, 0);
+            // One that stays in its write fails the test rather than hang it.
+            const HANDLE process = ::OpenProcess(SYNCHRONIZE | PROCESS_TERMINATE, FALSE, processId);
+            if (::WaitForSingleObject(process, 20000) == WAIT_TIMEOUT) {
+                ended = false;
+                ::TerminateProcess(process, 99);
+            }
+            ::CloseHandle(process);
+        });
+    ::CloseHandle(pipe);
+    ASSERT_TRUE(sent);
+    EXPECT_TRUE(ended);
+    EXPECT_EQ(result.ExitCode, 128 + 2) << Escape(result.Err);
+    EXPECT_EQ(folder.Listing(), "in.csv");
+}
+
 // Ctrl+C in the console while the target is being written: the program
 // stops at a safe point, the old target stays and no temporary file is
 // left; the exit status is 128 + SIGINT. (Ctrl+Break to a process group of
@@ -243,6 +289,7 @@ TEST(EndToEndWin32, CtrlCDuringAConversionLeavesTheOldTarget) {
     bool sent = false;
     bool seen = false;
     DWORD error = 0;
+    ::SetConsoleCtrlHandler(nullptr, FALSE);
     const auto result =
         RunProgram(kProgram, {"/source:in.csv", "/target:out.csv", "/quote:0,1"}, folder.Path(), kJapanese,
                    CREATE_DEFAULT_ERROR_MODE, [&](unsigned long processId) {

@@ -328,7 +328,7 @@ void TSafeFileWriter::Flush() {
 void TSafeFileWriter::WriteAll(const char* data, std::size_t left) {
     const HANDLE handle = HandleOf(FDescriptor);
     // A pipe's reader may never read.
-    const TInterruptibleWait wait;
+    const TInterruptibleWait wait(handle);
     while (left > 0) {
         CheckInterrupt();
         DWORD written = 0;

@@ -16,11 +16,12 @@ void CheckInterrupt();
 
 // Marks the calling thread, while it lives, as one that may wait in a read
 // or write without end (on a pipe or FIFO nobody serves): the first request
-// ends that wait (EINTR), whichever thread it reaches, so that the thread
-// can look at the flag. One thread at a time.
+// ends that wait (EINTR; on Windows the call is cancelled), whichever thread
+// it reaches, so that the thread can look at the flag. On Windows `file` is
+// the handle waited on.
 class TInterruptibleWait {
   public:
-    TInterruptibleWait();
+    explicit TInterruptibleWait(void* file = nullptr);
     ~TInterruptibleWait();
     TInterruptibleWait(const TInterruptibleWait&) = delete;
     TInterruptibleWait& operator=(const TInterruptibleWait&) = delete;

@@ -87,7 +87,7 @@ void CheckInterrupt() {
     if (GSignal.load() != 0) throw EAbort();
 }
 
-TInterruptibleWait::TInterruptibleWait() {
+TInterruptibleWait::TInterruptibleWait(void*) {
     for (TWaiter& waiter : GWaiters) {
         bool free = false;
         if (waiter.Taken.compare_exchange_strong(free, true)) {

@@ -17,9 +17,11 @@ namespace {
 
 std::atomic<int> gSignal{0};
 
-// The thread in a TInterruptibleWait, if any: a handle of its own.
+// The thread in a TInterruptibleWait, if any (a handle of its own), and the
+// file it waits on.
 std::mutex gWaiterLock;
 HANDLE gWaiter = nullptr;
+HANDLE gWaiterFile = nullptr;
 
 BOOL WINAPI OnConsoleControl(DWORD event) {
     int signal;
@@ -42,6 +44,7 @@ BOOL WINAPI OnConsoleControl(DWORD event) {
         // reads) is woken: its call fails, and it looks at the flag.
         const std::lock_guard lock(gWaiterLock);
         if (gWaiter) ::CancelSynchronousIo(gWaiter);
+        if (gWaiterFile) ::CancelIoEx(gWaiterFile, nullptr);
     }
     if (signal == SIGTERM) {
         // The system ends the process as soon as this returns: wait here
@@ -68,7 +71,7 @@ void CheckInterrupt() {
     if (InterruptSignal() != 0) throw EAbort();
 }
 
-TInterruptibleWait::TInterruptibleWait() {
+TInterruptibleWait::TInterruptibleWait(void* file) {
     HANDLE thread = nullptr;
     if (!::DuplicateHandle(::GetCurrentProcess(), ::GetCurrentThread(), ::GetCurrentProcess(), &thread, 0,
                            FALSE, DUPLICATE_SAME_ACCESS))
@@ -76,12 +79,14 @@ TInterruptibleWait::TInterruptibleWait() {
     const std::lock_guard lock(gWaiterLock);
     if (gWaiter) ::CloseHandle(gWaiter);
     gWaiter = thread;
+    gWaiterFile = file;
 }
 
 TInterruptibleWait::~TInterruptibleWait() {
     const std::lock_guard lock(gWaiterLock);
     if (gWaiter) ::CloseHandle(gWaiter);
     gWaiter = nullptr;
+    gWaiterFile = nullptr;
 }
 
 }  // namespace quillmark
