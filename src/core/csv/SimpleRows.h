@@ -282,11 +282,10 @@ struct TRowWord {
     std::uint64_t Separators;
     std::uint64_t Openings;
     std::size_t Before;
-    std::uint64_t Suspects;  // see TBlockClasses
 };
 
 // A simple row as ReadSimpleRows hands it over: its words are those of the
-// blocks that hold a separator, an opening mark or a suspect of it, in order.
+// blocks that hold a separator or an opening mark of it, in order.
 struct TSimpleRow {
     std::size_t Start;  // where the row begins
     std::size_t End;    // where its line end begins, at the CR or the LF
@@ -344,52 +343,49 @@ class TFieldFinder {
 // the last 64 bytes of `text` it calls row(simpleRow), whose words are kept
 // in `words`. It stops at the first row that is not simple, is not whole,
 // spans more than kMostRowWords words or for which `row` returns false, and
-// returns where that row starts. The words hold the row's suspects (see
-// TBlockClasses) only `WithSuspects`; otherwise they are 0.
+// returns where that row starts.
 inline constexpr std::size_t kMostRowWords = std::size_t{1} << 14;
 
-template <bool WithSuspects = false, class TRow>
+template <class TRow>
 std::size_t ReadSimpleRows(std::string_view text, std::size_t start, std::vector<TRowWord>& words,
                            TRow&& row) {
     const char* const data = text.data();
     TSimpleRow simple{start, 0, 0, 0, nullptr, 0};
     std::size_t count = 0;  // separators of the row in the words so far
     words.clear();
-    detail::ForEachBlock(
-        data, start, text.size(),
-        [&](std::size_t block, detail::TBlockClasses classes) QUILLMARK_IN_BLOCK_LOOP {
-            std::uint64_t separators = classes.Separators, openings = classes.Openings,
-                          suspects = WithSuspects ? classes.Suspects : 0;
-            for (std::uint64_t lineEnds = classes.LineEnds; lineEnds != 0; lineEnds &= lineEnds - 1) {
-                const int k = std::countr_zero(lineEnds);
-                const std::uint64_t upTo = detail::BitsUpTo(k);
-                if ((classes.Odd & upTo) != 0) return false;
-                classes.Odd &= ~upTo;
-                words.push_back({block, separators & upTo, openings & upTo, count, suspects & upTo});
-                count += static_cast<std::size_t>(std::popcount(separators & upTo));
-                separators &= ~upTo;
-                openings &= ~upTo;
-                suspects &= ~upTo;
-                std::size_t end = block + static_cast<std::size_t>(k);
-                simple.Next = end + 1;
-                if (end > simple.Start && data[end - 1] == '\r') --end;
-                simple.End = end;
-                simple.Count = count;
-                simple.Words = words.data();
-                simple.WordCount = words.size();
-                if (!row(static_cast<const TSimpleRow&>(simple))) return false;
-                simple.Start = simple.Next;
-                count = 0;
-                words.clear();
-            }
-            // What is left belongs to the row not yet ended.
-            if ((separators | openings | suspects) != 0) {
-                if (words.size() == kMostRowWords) return false;
-                words.push_back({block, separators, openings, count, suspects});
-                count += static_cast<std::size_t>(std::popcount(separators));
-            }
-            return classes.Odd == 0;
-        });
+    detail::ForEachBlock(data, start, text.size(),
+                         [&](std::size_t block, detail::TBlockClasses classes) QUILLMARK_IN_BLOCK_LOOP {
+                             std::uint64_t separators = classes.Separators, openings = classes.Openings;
+                             for (std::uint64_t lineEnds = classes.LineEnds; lineEnds != 0;
+                                  lineEnds &= lineEnds - 1) {
+                                 const int k = std::countr_zero(lineEnds);
+                                 const std::uint64_t upTo = detail::BitsUpTo(k);
+                                 if ((classes.Odd & upTo) != 0) return false;
+                                 classes.Odd &= ~upTo;
+                                 words.push_back({block, separators & upTo, openings & upTo, count});
+                                 count += static_cast<std::size_t>(std::popcount(separators & upTo));
+                                 separators &= ~upTo;
+                                 openings &= ~upTo;
+                                 std::size_t end = block + static_cast<std::size_t>(k);
+                                 simple.Next = end + 1;
+                                 if (end > simple.Start && data[end - 1] == '\r') --end;
+                                 simple.End = end;
+                                 simple.Count = count;
+                                 simple.Words = words.data();
+                                 simple.WordCount = words.size();
+                                 if (!row(static_cast<const TSimpleRow&>(simple))) return false;
+                                 simple.Start = simple.Next;
+                                 count = 0;
+                                 words.clear();
+                             }
+                             // What is left belongs to the row not yet ended.
+                             if ((separators | openings) != 0) {
+                                 if (words.size() == kMostRowWords) return false;
+                                 words.push_back({block, separators, openings, count});
+                                 count += static_cast<std::size_t>(std::popcount(separators));
+                             }
+                             return classes.Odd == 0;
+                         });
     return simple.Start;
 }
 
