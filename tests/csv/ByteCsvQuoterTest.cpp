@@ -42,13 +42,23 @@ std::optional<std::string> Composed(std::string_view text, const TColumnSet& col
     return out.Bytes;
 }
 
+using ERowWriting = TByteCsvQuoter::ERowWriting;
+
+// Each way of writing simple rows must give the same bytes.
+constexpr ERowWriting kRowWritings[] = {ERowWriting::FieldByField, ERowWriting::Compressed,
+                                        ERowWriting::Chosen};
+
 std::optional<std::string> Quoted(std::string_view text, const TColumnSet& columns, std::size_t width,
-                                  bool growing, std::size_t pieceSize) {
+                                  bool growing, std::size_t pieceSize,
+                                  ERowWriting writing = ERowWriting::Chosen) {
     TStringSink out;
     TByteCsvQuoter quoter(out, columns, width, growing);
+    quoter.SetRowWriting(writing);
     try {
+        // Each piece in memory of its own, no byte more, as a file's last
+        // piece may be: nothing is read past its end.
         for (std::size_t at = 0; at < text.size(); at += pieceSize)
-            quoter.Feed(text.substr(at, pieceSize));
+            quoter.Feed(std::string(text.substr(at, pieceSize)));
     } catch (const ECsvWidthGrew&) {
         return std::nullopt;
     }
@@ -94,12 +104,16 @@ TEST(ByteCsvQuoterTest, GivesWhatTheMachineSinkAndWriterGiveInPiecesOfAnySize) {
         const std::optional<std::string> expected = Composed(text, columns, width, growing);
         for (const std::size_t size : {std::size_t{1}, std::size_t{2}, std::size_t{3}, std::size_t{7},
                                        std::size_t{64}, text.size() + 1}) {
-            const std::optional<std::string> quoted = Quoted(text, columns, width, growing, size);
-            ASSERT_EQ(quoted.has_value(), expected.has_value())
-                << Escape(text) << " pieces of " << size << " width " << width << " growing " << growing
-                << " columns " << ::testing::PrintToString(columns);
-            if (expected) {
-                ASSERT_EQ(Escape(*quoted), Escape(*expected)) << Escape(text) << " pieces of " << size;
+            for (const ERowWriting writing : kRowWritings) {
+                const std::optional<std::string> quoted =
+                    Quoted(text, columns, width, growing, size, writing);
+                ASSERT_EQ(quoted.has_value(), expected.has_value())
+                    << Escape(text) << " pieces of " << size << " width " << width << " growing " << growing
+                    << " columns " << ::testing::PrintToString(columns);
+                if (expected) {
+                    ASSERT_EQ(Escape(*quoted), Escape(*expected))
+                        << Escape(text) << " pieces of " << size << " writing " << static_cast<int>(writing);
+                }
             }
         }
     }
@@ -118,12 +132,15 @@ TEST(ByteCsvQuoterTest, SimpleRowsComeOutAsTheMachineWritesThem) {
         const std::size_t width = growing ? 0 : random() % 10;
         const std::optional<std::string> expected = Composed(text, columns, width, growing);
         for (const std::size_t size : {std::size_t{64}, std::size_t{65}, std::size_t{200}, text.size() + 1}) {
-            const std::optional<std::string> quoted = Quoted(text, columns, width, growing, size);
-            ASSERT_EQ(quoted.has_value(), expected.has_value()) << Escape(text) << " pieces of " << size;
-            if (expected) {
-                ASSERT_EQ(Escape(*quoted), Escape(*expected))
-                    << Escape(text) << " pieces of " << size << " width " << width << " columns "
-                    << ::testing::PrintToString(columns);
+            for (const ERowWriting writing : kRowWritings) {
+                const std::optional<std::string> quoted =
+                    Quoted(text, columns, width, growing, size, writing);
+                ASSERT_EQ(quoted.has_value(), expected.has_value()) << Escape(text) << " pieces of " << size;
+                if (expected) {
+                    ASSERT_EQ(Escape(*quoted), Escape(*expected))
+                        << Escape(text) << " pieces of " << size << " width " << width << " columns "
+                        << ::testing::PrintToString(columns) << " writing " << static_cast<int>(writing);
+                }
             }
         }
     }
@@ -143,9 +160,57 @@ TEST(ByteCsvQuoterTest, LongRowsAndPaddingComeOutWhole) {
             for (const bool growing : {false, true}) {
                 const std::optional<std::string> expected = Composed(text, columns, growing ? 0 : 9, growing);
                 ASSERT_TRUE(expected.has_value() || growing);
-                for (const std::size_t size : {std::size_t{1000}, std::size_t{65}, text.size()})
-                    ASSERT_TRUE(Quoted(text, columns, growing ? 0 : 9, growing, size) == expected) << size;
+                for (const std::size_t size : {std::size_t{1000}, std::size_t{65}, text.size()}) {
+                    for (const ERowWriting writing : kRowWritings) {
+                        ASSERT_TRUE(Quoted(text, columns, growing ? 0 : 9, growing, size, writing) ==
+                                    expected)
+                            << size << " writing " << static_cast<int>(writing);
+                    }
+                }
             }
+        }
+    }
+}
+
+// Quoted fields that span blocks of 64 bytes, their doubled marks on either
+// side of a block's end and in blocks without a separator, the row's start
+// anywhere in its first block: in quote columns or not, each way of
+// writing simple rows gives what the machine writes.
+TEST(ByteCsvQuoterTest, MarksAcrossBlocksComeOutAsTheMachineWritesThem) {
+    for (std::size_t lead = 0; lead < 70; lead += 3) {
+        std::string text = std::string(lead, 'p') + "\n";
+        for (std::size_t mark = 58; mark < 200; mark += 5) {
+            std::string inside = std::string(mark, 'q') + "\"\"" + std::string(mark % 7, 'r') + "\"\"\"\"";
+            text += "a,\"" + inside + "\",\"" + std::string(mark % 64, 's') + "\"\"\",\"\",b\r\n";
+            text += "\"" + inside + "\"," + std::string(mark % 3, 't') + ",\"" + inside + "\"\n";
+        }
+        for (const TColumnSet& columns : {TColumnSet{}, TColumnSet{0}, TColumnSet{1}, TColumnSet{0, 2, 3}}) {
+            const std::optional<std::string> expected = Composed(text, columns, 5, false);
+            ASSERT_TRUE(expected.has_value());
+            for (const ERowWriting writing : kRowWritings) {
+                for (const std::size_t size : {std::size_t{65}, std::size_t{4096}, text.size()}) {
+                    ASSERT_EQ(Escape(Quoted(text, columns, 5, false, size, writing).value()),
+                              Escape(*expected))
+                        << "lead " << lead << " pieces of " << size << " columns "
+                        << ::testing::PrintToString(columns) << " writing " << static_cast<int>(writing);
+                }
+            }
+        }
+    }
+}
+
+// A row read whole that ends near the end of the text, begun anywhere in
+// its first block: nothing past the text is read (which the address
+// sanitizer sees, the text being in memory of its own).
+TEST(ByteCsvQuoterTest, RowsNearTheEndReadNothingPastIt) {
+    const std::string row = "\"a\",\"b\"\"c\",d,\"" + std::string(40, 'e') + "\",\"\",f,\"g,h\"\r\n";
+    for (std::size_t lead = 1; lead < 64; ++lead) {
+        for (std::size_t tail = 1; tail < 70; ++tail) {
+            const std::string text = std::string(lead - 1, 'x') + "\n" + row + std::string(tail, 'y');
+            const std::optional<std::string> expected = Composed(text, {1}, 8, false);
+            for (const ERowWriting writing : kRowWritings)
+                ASSERT_TRUE(Quoted(text, {1}, 8, false, text.size(), writing) == expected)
+                    << lead << " " << tail;
         }
     }
 }
@@ -167,12 +232,15 @@ TEST_P(ByteCsvQuoterShapes, ComeOutAsTheMachineWritesThem) {
         for (const std::size_t width : {std::size_t{0}, std::size_t{12}, std::size_t{20}}) {
             const bool growing = width == 0;
             const std::optional<std::string> expected = Composed(text, columns, width, growing);
-            for (const std::size_t size : {63, 64, 65, 66, 127, 128, 129, 130, 4095, 4096, 4097}) {
-                ASSERT_TRUE(Quoted(text, columns, width, growing, size) == expected)
-                    << "pieces of " << size << " width " << width << " columns "
-                    << ::testing::PrintToString(columns);
+            for (const ERowWriting writing : kRowWritings) {
+                for (const std::size_t size : {63, 64, 65, 66, 127, 128, 129, 130, 4095, 4096, 4097}) {
+                    ASSERT_TRUE(Quoted(text, columns, width, growing, size, writing) == expected)
+                        << "pieces of " << size << " width " << width << " columns "
+                        << ::testing::PrintToString(columns) << " writing " << static_cast<int>(writing);
+                }
+                ASSERT_TRUE(Quoted(text, columns, width, growing, text.size(), writing) == expected)
+                    << "whole";
             }
-            ASSERT_TRUE(Quoted(text, columns, width, growing, text.size()) == expected) << "whole";
         }
     }
 }

@@ -38,6 +38,13 @@ class TByteCsvQuoter {
     void Feed(std::string_view text);
     void Finish();
 
+    // How simple rows are written: as suits each row, or (for tests that
+    // hold both ways to the machine) always field by field, or always 64
+    // bytes at a time where the processor can (AVX-512 VBMI2), field by
+    // field where it cannot.
+    enum class ERowWriting { Chosen, FieldByField, Compressed };
+    void SetRowWriting(ERowWriting writing);
+
     // What the machine does, as TByteCsvMachine tells it: defined inline in
     // ByteCsvQuoter.cpp, for the machine's loop there.
     void Store(const char* bytes, std::size_t size, std::size_t remaining);
@@ -56,6 +63,8 @@ class TByteCsvQuoter {
     void AppendEmptyFields(std::size_t from, std::size_t to);
     bool IsQuoted(std::size_t column) const;
     bool WriteSimpleRow(const char* data, const char* limit, const TSimpleRow& row);
+    char* WriteFieldsOneByOne(char* out, const char* data, const char* limit, const TSimpleRow& row,
+                              std::size_t fields);
     void MakePadding();
     void StoreDoubled(std::string_view bytes);
 
@@ -86,6 +95,7 @@ class TByteCsvQuoter {
     bool FOpenQuoted = false;     // it is in a quote column
     std::size_t FEmptyRows = 0;   // rows read since the last stored one, with nothing stored
     bool FRowsWritten = false;
+    std::size_t FCompressFrom;  // quoted fields from which a simple row is written 64 bytes at a time
 
     TByteBuffer FOutput;
 };

@@ -1,0 +1,83 @@
+// quillmark-quoter-loop FILE COLUMNS WIDTH [RUNS]: times the conversion's
+// inner loop alone on a UTF-8 file already in memory (no reading, no
+// writing, no encoding), fed in pieces of 1 MiB as the conversion feeds it.
+// Prints the median and the fastest of RUNS (7 by default) in seconds, the
+// median in MiB/s, and a checksum of the output, so that two builds can be
+// compared on the same file where the whole program's time is mostly the
+// disk's (on a busy machine the fastest run is the steadier figure).
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "base/Utf.h"
+#include "csv/ByteCsvQuoter.h"
+#include "settings/QuoteColumns.h"
+
+namespace {
+
+class TChecksumSink final : public quillmark::IByteSink {
+  public:
+    void Write(std::string_view bytes) override {
+        for (const char byte : bytes)
+            Sum = (Sum ^ static_cast<std::uint8_t>(byte)) * 0x100000001B3ULL;
+        Size += bytes.size();
+    }
+    std::uint64_t Sum = 0xCBF29CE484222325ULL;
+    std::uint64_t Size = 0;
+};
+
+class TCountingSink final : public quillmark::IByteSink {
+  public:
+    void Write(std::string_view bytes) override { Size += bytes.size(); }
+    std::uint64_t Size = 0;
+};
+
+constexpr std::size_t kPiece = std::size_t{1} << 20;
+
+void Quote(quillmark::IByteSink& out, const std::string& text, const quillmark::TColumnSet& columns,
+           std::size_t width) {
+    quillmark::TByteCsvQuoter quoter(out, columns, width);
+    for (std::size_t at = 0; at < text.size(); at += kPiece)
+        quoter.Feed(std::string_view(text).substr(at, kPiece));
+    quoter.Finish();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    using namespace quillmark;
+    if (argc < 4 || argc > 5) {
+        std::fprintf(stderr, "usage: quillmark-quoter-loop FILE COLUMNS WIDTH [RUNS]\n");
+        return 2;
+    }
+    std::ifstream in(argv[1], std::ios::binary);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (!in.good() && !in.eof()) {
+        std::fprintf(stderr, "cannot read %s\n", argv[1]);
+        return 1;
+    }
+    const TColumnSet columns = ParseQuoteColumns(NativeToUnicode(argv[2]));
+    const std::size_t width = std::stoul(argv[3]);
+    const int runs = argc == 5 ? std::stoi(argv[4]) : 7;
+
+    TChecksumSink checksum;
+    Quote(checksum, text, columns, width);
+    std::vector<double> seconds;
+    for (int run = 0; run < runs; ++run) {
+        TCountingSink out;
+        const auto start = std::chrono::steady_clock::now();
+        Quote(out, text, columns, width);
+        seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
+    }
+    std::sort(seconds.begin(), seconds.end());
+    const double median = seconds[seconds.size() / 2];
+    std::printf("%.4f s (fastest %.4f s)  %.0f MiB/s  %llu bytes  checksum %016llx\n", median, seconds.front(),
+                static_cast<double>(text.size()) / median / 1048576.0,
+                static_cast<unsigned long long>(checksum.Size), static_cast<unsigned long long>(checksum.Sum));
+    return 0;
+}
