@@ -76,8 +76,9 @@ int main(int argc, char** argv) {
     }
     std::sort(seconds.begin(), seconds.end());
     const double median = seconds[seconds.size() / 2];
-    std::printf("%.4f s (fastest %.4f s)  %.0f MiB/s  %llu bytes  checksum %016llx\n", median, seconds.front(),
-                static_cast<double>(text.size()) / median / 1048576.0,
-                static_cast<unsigned long long>(checksum.Size), static_cast<unsigned long long>(checksum.Sum));
+    std::printf("%.4f s (fastest %.4f s)  %.0f MiB/s  %llu bytes  checksum %016llx\n", median,
+                seconds.front(), static_cast<double>(text.size()) / median / 1048576.0,
+                static_cast<unsigned long long>(checksum.Size),
+                static_cast<unsigned long long>(checksum.Sum));
     return 0;
 }
