@@ -27,8 +27,8 @@ constexpr std::size_t kQuotedFieldsForCompressedRows = 2;
 constexpr std::size_t kEmptyFieldsAtOnce = std::size_t{1} << 16;
 
 // Copies `size` bytes from `from`, where `available` bytes can be read, to
-// `to`, which has 32 bytes to spare; returns the end of the copy. Most runs
-// are short: a copy of a fixed 16 or 32 bytes is a move or two, where a
+// `to`, which has 64 bytes to spare; returns the end of the copy. Most runs
+// are short: a copy of a fixed 16, 32 or 64 bytes is a move or two, where a
 // call to copy `size` bytes costs more than the copying; what is copied
 // past `size` is written over next.
 char* CopyRun(char* to, const char* from, std::size_t size, std::size_t available) {
@@ -36,6 +36,8 @@ char* CopyRun(char* to, const char* from, std::size_t size, std::size_t availabl
         std::memcpy(to, from, 16);
     } else if (size <= 32 && available >= 32) {
         std::memcpy(to, from, 32);
+    } else if (size <= 64 && available >= 64) {
+        std::memcpy(to, from, 64);
     } else {
         std::memcpy(to, from, size);
     }
@@ -385,8 +387,9 @@ std::size_t TByteCsvQuoter::ReadRows(std::string_view text, std::size_t at) {
                               QUILLMARK_IN_BLOCK_LOOP { return WriteSimpleRow(data, limit, row); });
 }
 
-// The empty fields that fill a row up: FPadding from FPaddingAt[k] on fills
-// up a row of k fields.
+// The empty fields that fill a row up: FPadding from FPaddingAt[k] to
+// FPaddingAt[FColumnCount] fills up a row of k fields; 32 bytes follow, for
+// CopyRun.
 void TByteCsvQuoter::MakePadding() {
     FPadding.clear();
     FPaddingAt.resize(FColumnCount + 1);
@@ -395,6 +398,7 @@ void TByteCsvQuoter::MakePadding() {
         FPadding += FQuoted[field] != 0 ? ",\"\"" : ",";
     }
     FPaddingAt[FColumnCount] = FPadding.size();
+    FPadding.append(32, '\0');
     FPaddingWidth = FColumnCount;
 }
 
@@ -484,8 +488,7 @@ void TByteCsvQuoter::MakePadding() {
 #endif
         out = WriteFieldsOneByOne(out, data, limit, row, fields);
     const std::size_t padding = FPaddingAt[FColumnCount] - FPaddingAt[fields];
-    std::memcpy(out, FPadding.data() + FPaddingAt[fields], padding);
-    out += padding;
+    out = CopyRun(out, FPadding.data() + FPaddingAt[fields], padding, FPadding.size() - FPaddingAt[fields]);
     *out++ = '\r';
     *out++ = '\n';
     FOutput.Size = static_cast<std::size_t>(out - FOutput.Data.get());
