@@ -4,6 +4,10 @@
 #include <cstring>
 #include <stdexcept>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "base/CodePage.h"
 #include "base/CodePageCache.h"
 #include "base/Utf.h"
@@ -15,6 +19,9 @@ namespace {
 // What a character rewrites to, in 16 bits: 0 not known yet, 0x100 | b the
 // byte b, 0x200 nothing (U+0080), b1 << 8 | b2 two bytes (b1 is a lead byte).
 constexpr std::uint16_t kNothing = 0x200;
+// Runs that stay the same, from which a piece is looked at 64 bytes at a
+// time between the characters that change.
+constexpr std::size_t kLongRun = 64;
 
 void Put(std::uint16_t entry, char*& at) {
     if (entry >= 0x8100) {
@@ -30,31 +37,148 @@ void Put(std::uint16_t entry, char*& at) {
 std::atomic<std::uint16_t> gPairs[kPairs932];
 std::atomic<std::uint16_t> gSingles[0x100];
 
+// Whether the character of `size` bytes at `at` (one, or a lead byte and
+// the byte after it) rewrites to itself as far as the tables have learnt it.
+bool Unchanged(const std::uint8_t* at, std::size_t size) {
+    if (size == 1) return gSingles[at[0]].load(std::memory_order_relaxed) == (0x100 | at[0]);
+    return IsTrail932(at[1]) && gPairs[static_cast<std::size_t>(kLeadRows932[at[0]]) + (at[1] - 0x40u)].load(
+                                    std::memory_order_relaxed) == (at[0] << 8 | at[1]);
+}
+
 // How many of the first bytes of `bytes` rewrite to themselves as far as
 // the tables have learnt them, up to a character's start: seven-bit bytes,
 // and characters whose entries are their own bytes. Seven-bit runs are
 // passed over 16 bytes at a time, runs of other characters one by one.
-std::size_t UnchangedPrefix(std::string_view bytes) {
-    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
-    const std::size_t size = bytes.size();
+std::size_t UnchangedPrefixByCharacters(const std::uint8_t* data, std::size_t size) {
     for (std::size_t i = 0;;) {
         i += SevenBitRun(data + i, size - i);
         if (i == size) return size;
         do {
-            const std::uint8_t byte = data[i];
-            if (const std::int32_t row = kLeadRows932[byte]; row >= 0) {
-                if (size - i < 2) return i;
-                const std::uint8_t trail = data[i + 1];
-                if (!IsTrail932(trail) || gPairs[static_cast<std::size_t>(row) + (trail - 0x40u)].load(
-                                              std::memory_order_relaxed) != (byte << 8 | trail))
-                    return i;
-                i += 2;
-            } else {
-                if (gSingles[byte].load(std::memory_order_relaxed) != (0x100 | byte)) return i;
-                ++i;
-            }
+            const std::size_t length = kLeadRows932[data[i]] >= 0 ? 2 : 1;
+            if (size - i < length || !Unchanged(data + i, length)) return i;
+            i += length;
         } while (i < size && data[i] >= 0x80);
     }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The bytes of `bytes` from `low` to `high`.
+__attribute__((target("avx512bw"), always_inline)) inline std::uint64_t Within(__m512i bytes,
+                                                                               std::uint8_t low,
+                                                                               std::uint8_t high) {
+    return _mm512_cmple_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8(static_cast<char>(low))),
+                                  _mm512_set1_epi8(static_cast<char>(high - low)));
+}
+
+__attribute__((target("avx512bw"), always_inline)) inline std::uint64_t Equal(__m512i bytes,
+                                                                              std::uint8_t byte) {
+    return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(static_cast<char>(byte)));
+}
+
+// The characters of JIS X 0208 that 932 reads and writes back as they are
+// on every system: the kanji, kana, letters and symbols, not the gaps
+// between them, nor NEC's or IBM's characters, some of which 932 writes
+// otherwise (the rewriter's test holds 932 to this). A pair stays when the
+// class of its lead byte and that of its trail byte share a bit: a bit for
+// the rows of kanji without gaps, one for each other row.
+struct TByteRange {
+    std::uint8_t Low, High;
+};
+
+constexpr std::array<std::uint8_t, 256> ByteClasses(
+    std::initializer_list<std::pair<std::uint8_t, std::initializer_list<TByteRange>>> classes) {
+    std::array<std::uint8_t, 256> table{};
+    for (const auto& [bit, ranges] : classes)
+        for (const TByteRange range : ranges)
+            for (unsigned byte = range.Low; byte <= range.High; ++byte)
+                table[byte] |= bit;
+    return table;
+}
+
+constexpr auto kLeadClasses = ByteClasses({{0x01, {{0x89, 0x97}, {0x99, 0x9F}, {0xE0, 0xE9}}},
+                                           {0x02, {{0x81, 0x81}}},
+                                           {0x04, {{0x82, 0x82}}},
+                                           {0x08, {{0x83, 0x83}}},
+                                           {0x10, {{0x84, 0x84}}},
+                                           {0x20, {{0x88, 0x88}}},
+                                           {0x40, {{0x98, 0x98}}},
+                                           {0x80, {{0xEA, 0xEA}}}});
+constexpr auto kTrailClasses = ByteClasses({
+    {0x01, {{0x40, 0x7E}, {0x80, 0xFC}}},
+    // Punctuation and symbols.
+    {0x02,
+     {{0x40, 0x7E}, {0x80, 0xAC}, {0xB8, 0xBF}, {0xC8, 0xCE}, {0xDA, 0xE8}, {0xF0, 0xF7}, {0xFC, 0xFC}}},
+    // Digits, Latin letters, hiragana.
+    {0x04, {{0x4F, 0x58}, {0x60, 0x79}, {0x81, 0x9A}, {0x9F, 0xF1}}},
+    // Katakana, Greek.
+    {0x08, {{0x40, 0x7E}, {0x80, 0x96}, {0x9F, 0xB6}, {0xBF, 0xD6}}},
+    // Cyrillic, box drawing.
+    {0x10, {{0x40, 0x60}, {0x70, 0x7E}, {0x80, 0x91}, {0x9F, 0xBE}}},
+    // The first and last rows of kanji, and the first half of the one between.
+    {0x20, {{0x9F, 0xFC}}},
+    {0x40, {{0x40, 0x72}, {0x9F, 0xFC}}},
+    {0x80, {{0x40, 0x7E}, {0x80, 0xA4}}},
+});
+
+// The class of each byte of `bytes` in `table`.
+__attribute__((target("avx512bw,avx512vbmi"), always_inline)) inline __m512i Classes(
+    __m512i bytes, const std::array<std::uint8_t, 256>& table) {
+    const std::uint8_t* const at = table.data();
+    const __m512i low = _mm512_permutex2var_epi8(_mm512_loadu_si512(at), bytes, _mm512_loadu_si512(at + 64));
+    const __m512i high =
+        _mm512_permutex2var_epi8(_mm512_loadu_si512(at + 128), bytes, _mm512_loadu_si512(at + 192));
+    return _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high);
+}
+
+// The same, 64 bytes at a time. Which bytes lead a two-byte character is
+// worked out for a whole block at once: a byte that cannot lead one is a
+// character of its own or ends one, so every run of bytes that can lead
+// begins a character, and leads are those an even number of bytes into
+// their run. Characters that 932 keeps as they are on every system
+// (kLeadClasses, half-width katakana) pass unlooked at; the others from
+// 0x80 up are looked up.
+__attribute__((target("avx512bw,avx512vbmi"))) std::size_t UnchangedPrefixAvx512(const std::uint8_t* data,
+                                                                                 std::size_t size) {
+    constexpr std::uint64_t kEven = 0x5555555555555555u;
+    std::uint64_t endsLead = 0;  // 1 when the block's first byte ends a character begun before it
+    std::size_t i = 0;
+    // A block is looked at with the byte after it.
+    for (; size - i > 64; i += 64) {
+        const __m512i block = _mm512_loadu_si512(data + i);
+        const std::uint64_t high = _mm512_movepi8_mask(block);
+        if (high == 0) {
+            endsLead = 0;
+            continue;
+        }
+        const std::uint64_t canLead = (Within(block, 0x81, 0x9F) | Within(block, 0xE0, 0xFC)) & ~endsLead;
+        const std::uint64_t runStarts = canLead & ~(canLead << 1);
+        // Adding a run's first bit clears the run: runs that begin on an even byte.
+        const std::uint64_t evenRuns = canLead & ~(canLead + (runStarts & kEven));
+        const std::uint64_t leads = (evenRuns & kEven) | (canLead & ~evenRuns & ~kEven);
+        const std::uint64_t characters = high & ~((leads << 1) | endsLead);
+        const std::uint64_t staying =
+            (leads & _mm512_test_epi8_mask(Classes(block, kLeadClasses),
+                                           Classes(_mm512_loadu_si512(data + i + 1), kTrailClasses))) |
+            (characters & ~leads & Within(block, 0xA1, 0xDF));
+        for (std::uint64_t other = characters & ~staying; other != 0; other &= other - 1) {
+            const std::size_t at = i + static_cast<std::size_t>(std::countr_zero(other));
+            if (!Unchanged(data + at, (leads >> (at - i) & 1) != 0 ? 2 : 1)) return at;
+        }
+        endsLead = leads >> 63;
+    }
+    // What is left, from the first character that begins in it.
+    i += endsLead;
+    return i + UnchangedPrefixByCharacters(data + i, size - i);
+}
+#endif
+
+std::size_t UnchangedPrefix(std::string_view bytes) {
+    const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool avx512 = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi");
+    if (avx512) return UnchangedPrefixAvx512(data, bytes.size());
+#endif
+    return UnchangedPrefixByCharacters(data, bytes.size());
 }
 
 }  // namespace
@@ -191,12 +315,26 @@ std::string_view TShiftJisRewriter::RewriteView(std::string_view bytes, bool flu
         Rewrite(bytes.substr(0, 1), flush && bytes.size() == 1, out);
         bytes.remove_prefix(1);
     }
-    if (!FHasLead) {
-        const std::size_t same = UnchangedPrefix(bytes);
-        if (same == bytes.size() && out.empty()) return bytes;
+    if (FHasLead) {
+        Rewrite(bytes, flush, out);
+        return out;
+    }
+    std::size_t same = UnchangedPrefix(bytes);
+    if (same == bytes.size() && out.empty()) return bytes;
+    // Characters that change are rewritten one by one between the runs
+    // that stay; where such runs are short, the rest is rewritten whole.
+    while (same >= kLongRun) {
         out.append(bytes.data(), same);
         bytes.remove_prefix(same);
+        if (bytes.empty()) return out;
+        const std::size_t length =
+            IsLead932(static_cast<std::uint8_t>(bytes[0])) && bytes.size() >= 2 ? 2 : 1;
+        Rewrite(bytes.substr(0, length), flush && length == bytes.size(), out);
+        bytes.remove_prefix(length);
+        same = UnchangedPrefix(bytes);
     }
+    out.append(bytes.data(), std::min(same, bytes.size()));
+    bytes.remove_prefix(std::min(same, bytes.size()));
     Rewrite(bytes, flush, out);
     return out;
 }
