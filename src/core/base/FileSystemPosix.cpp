@@ -548,13 +548,15 @@ void TSafeFileWriter::Commit() {
         }
         FUnnamed = false;
     }
-    const int descriptor = FDescriptor;
-    FDescriptor = -1;
-    if (::close(descriptor) != 0) RaiseWriteError(errno);
+    // The name beside the target goes at once: a kill between the two calls
+    // is all that can still leave it behind.
     if (!FTemporary.empty()) {
         if (::rename(FTemporary.c_str(), FTarget.c_str()) != 0) RaiseWriteError(errno);
         FTemporary.clear();
     }
+    const int descriptor = FDescriptor;
+    FDescriptor = -1;
+    if (::close(descriptor) != 0) RaiseWriteError(errno);
     if (durable) SyncFolder(FTarget);
 }
 
