@@ -70,11 +70,6 @@ __attribute__((target("avx512bw"), always_inline)) inline std::uint64_t Within(_
                                   _mm512_set1_epi8(static_cast<char>(high - low)));
 }
 
-__attribute__((target("avx512bw"), always_inline)) inline std::uint64_t Equal(__m512i bytes,
-                                                                              std::uint8_t byte) {
-    return _mm512_cmpeq_epi8_mask(bytes, _mm512_set1_epi8(static_cast<char>(byte)));
-}
-
 // The characters of JIS X 0208 that 932 reads and writes back as they are
 // on every system: the kanji, kana, letters and symbols, not the gaps
 // between them, nor NEC's or IBM's characters, some of which 932 writes
@@ -333,8 +328,8 @@ std::string_view TShiftJisRewriter::RewriteView(std::string_view bytes, bool flu
         bytes.remove_prefix(length);
         same = UnchangedPrefix(bytes);
     }
-    out.append(bytes.data(), std::min(same, bytes.size()));
-    bytes.remove_prefix(std::min(same, bytes.size()));
+    out.append(bytes.data(), same);
+    bytes.remove_prefix(same);
     Rewrite(bytes, flush, out);
     return out;
 }

@@ -95,7 +95,8 @@ class TByteCsvQuoter {
     bool FOpenQuoted = false;     // it is in a quote column
     std::size_t FEmptyRows = 0;   // rows read since the last stored one, with nothing stored
     bool FRowsWritten = false;
-    std::size_t FCompressFrom;  // quoted fields from which a simple row is written 64 bytes at a time
+    std::size_t FCompressFrom =
+        SIZE_MAX;  // quoted fields from which a simple row is written 64 bytes at a time
 
     TByteBuffer FOutput;
 };
