@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <random>
 #include <string>
 
@@ -207,6 +208,62 @@ TEST(CodePageCacheTest, RandomBytesInRandomPiecesDecodeAsTheExactDecoder) {
             decoder8->DecodeUtf8(std::string_view(bytes).substr(at, size), at + size >= bytes.size(), fast8);
         if (bytes.empty()) decoder8->DecodeUtf8({}, true, fast8);
         ASSERT_EQ(fast8, Utf16ToUtf8(exact));
+    }
+}
+
+// Decodes `text` into UTF-8 whole and in pieces of `piece` bytes, each with
+// a decoder of its own: both must give what the exact decoder gives.
+void ExpectDecodesToUtf8AsTheExactDecoder(std::string_view text, std::size_t piece) {
+    const std::string expected = Utf16ToUtf8(*MultiByteToWideChar(932, text));
+    std::string whole;
+    TCodePageDecoder::Create(932)->DecodeUtf8(text, true, whole);
+    ASSERT_EQ(whole, expected) << test::Escape(text);
+    const auto decoder = TCodePageDecoder::Create(932);
+    std::string joined;
+    for (std::size_t at = 0; at < text.size(); at += piece)
+        decoder->DecodeUtf8(text.substr(at, piece), at + piece >= text.size(), joined);
+    ASSERT_EQ(joined, expected) << piece << " " << test::Escape(text);
+}
+
+// Texts long enough to be decoded 64 bytes at a time, of every lead byte
+// with every byte after it, beginning on either side of a block's bytes and
+// ending a block's last character in the next block, seven-bit or not
+// (blocks begin at the first byte from 0x80 up).
+TEST(CodePageCacheTest, LongTextsOfEveryPairDecodeAsTheExactDecoder) {
+    for (unsigned first = 0x80; first < 0x100; ++first) {
+        for (unsigned second = 0; second < 0x100; ++second) {
+            std::string pairs;
+            for (int i = 0; i < 50; ++i)
+                pairs += {static_cast<char>(first), static_cast<char>(second)};
+            const std::string sevenBit(70, 'x');
+            for (const std::string& text :
+                 {pairs + "\x82\xA0", "a" + pairs + "\x88\x9F,", pairs + sevenBit + pairs,
+                  "\xB1" + pairs.substr(0, 64) + sevenBit + pairs})
+                ASSERT_NO_FATAL_FAILURE(ExpectDecodesToUtf8AsTheExactDecoder(text, 67))
+                    << std::hex << first << " " << second;
+        }
+    }
+}
+
+// Long texts of every kind of character, cut anywhere.
+TEST(CodePageCacheTest, LongMixedTextsDecodeAsTheExactDecoder) {
+    // Kanji, kana, symbols, Greek and Cyrillic (two bytes in UTF-8), NEC's
+    // and IBM's characters, half-width katakana, pairs with a seven-bit
+    // trail, seven-bit runs longer than a block; and what stops the decoding
+    // of 64 bytes at a time: bytes alone (in rounds 1 and 2 of three), pairs
+    // without a trail (in rounds 2).
+    const std::string tokens[] = {
+        "\x88\x9F", "\x8E\x52", "\x82\xA0", "\x83\x5C", "\x81\x40", "\x81\xAD", "\x83\x9F",
+        "\x84\x40", "\x87\x40", "\x87\x90", "\xED\x40", "\xFA\x4A", "\x98\x73", "\x95\x7C",
+        "\xB1",     "\xDF",     "\xA1",     "a,",       "\"",       "\r\n",     std::string(65, 'z'),
+        "\x80",     "\xA0",     "\xFD",     "\x81\x20", "\x81\xFD"};
+    std::mt19937 random(65001);
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        const std::size_t kinds = std::size(tokens) - std::array{5, 2, 0}[round % 3];
+        for (int i = 50 + random() % 300; i > 0; --i)
+            text += tokens[random() % kinds];
+        ASSERT_NO_FATAL_FAILURE(ExpectDecodesToUtf8AsTheExactDecoder(text, 1 + random() % 200));
     }
 }
 

@@ -3,6 +3,8 @@
 
 #include <filesystem>
 
+#include "base/CodePage.h"
+#include "base/Utf.h"
 #include "support/RunProgram.h"
 #include "support/TestFiles.h"
 
@@ -99,6 +101,31 @@ INSTANTIATE_TEST_SUITE_P(
         EndToEndCase{"BadArgument", "C", "a\n", With({"what?<"}), 2, "",
                      "ファイル名に無効な文字が含まれています\n"}),
     [](const auto& info) { return std::string(info.param.name); });
+
+// Every character of 932 in a fresh process, where none is known yet: each
+// is met first among characters not met before, then again among known ones.
+TEST(EndToEndLongText, EveryShiftJisCharacterConvertsAsTheCodePageReadsIt) {
+    std::string pairs;
+    for (unsigned lead = 0x81; lead <= 0xFC; lead = lead == 0x9F ? 0xE0 : lead + 1) {
+        for (unsigned trail = 0x40; trail <= 0xFC; ++trail) {
+            const std::string pair{static_cast<char>(lead), static_cast<char>(trail)};
+            // Only what reads as one character other than the default one.
+            const std::u16string read = *MultiByteToWideChar(932, pair);
+            if (trail != 0x7F && read.size() == 1 && read != u"\u30FB") pairs += pair;
+        }
+    }
+    std::string source;
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t at = 0; at < pairs.size(); at += 80)
+            source += "a," + pairs.substr(at, 80) + ",\xB1\r\n";
+    }
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", source);
+    const auto result =
+        RunProgram(kProgram, With({"/encoding:1"}), folder.Path(), {"LC_ALL=ja_JP.UTF-8", "LC_MESSAGES=C"});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_TRUE(ReadBytes(folder / "out.csv") == Utf16ToUtf8(*MultiByteToWideChar(932, source)));
+}
 
 TEST(EndToEndFailures, FullDiskKeepsTheOldTarget) {
     TTempDir folder;

@@ -3,11 +3,13 @@
 #include <algorithm>
 #include <array>
 #include <atomic>
+#include <bit>
 #include <cstring>
 #include <map>
 #include <mutex>
 #include <vector>
 
+#include "base/ShiftJisBlocks.h"
 #include "base/Utf.h"
 
 namespace quillmark {
@@ -45,6 +47,108 @@ class TSharedTable {
 // the bytes in bits 0-23, their number in bits 24-31; 0 while not known.
 std::atomic<std::uint32_t> gUtf8Pairs932[kPairs932];
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// The UTF-8 form of half-width katakana A1-DF (U+FF61-FF9F) in
+// gUtf8Pairs932's form.
+inline constexpr auto kKanaUtf8 = [] {
+    std::array<std::uint32_t, 0xDF - 0xA1 + 1> slots{};
+    for (unsigned byte = 0xA1; byte <= 0xDF; ++byte) {
+        const unsigned unit = 0xFF61 + (byte - 0xA1);
+        slots[byte - 0xA1] =
+            0xE0u | unit >> 12 | (0x80u | (unit >> 6 & 0x3F)) << 8 | (0x80u | (unit & 0x3F)) << 16 | 3u << 24;
+    }
+    return slots;
+}();
+
+// Decodes `data` (which begins a character) into UTF-8 at `target` 64
+// bytes at a time, for as long as every character of a block is seven-bit
+// (read as itself), half-width katakana (U+FF61 on) or a pair whose UTF-8
+// form is in gUtf8Pairs932: a block with anything else, and the byte after
+// the last, are left to the caller. Each byte of a block gets a slot of
+// four bytes (the character it begins, in gUtf8Pairs932's form; nothing
+// for a trail byte), and the slots are packed to their characters' bytes.
+// `slots` holds 64. Returns how many bytes were read, up to a character's
+// start; `target` is moved past what was written, and up to 64 bytes after
+// it may be overwritten.
+__attribute__((target("avx512bw,avx512vbmi2"))) std::size_t DecodeBlocksAvx512(
+    const std::uint8_t* data, std::size_t size, std::uint32_t* slots, std::uint16_t* indexes, char*& target) {
+    // Only read here: an entry another thread writes meanwhile is seen
+    // whole or not at all, like the scalar loop's relaxed loads.
+    const auto* const pairs = reinterpret_cast<const std::uint32_t*>(gUtf8Pairs932);
+    static_assert(sizeof(gUtf8Pairs932[0]) == sizeof(std::uint32_t));
+    // Each slot's length (its top byte) in all four of its bytes, and the
+    // place of each byte in its slot.
+    const __m512i lengthOfSlot =
+        _mm512_set_epi64(0x0F0F0F0F0B0B0B0B, 0x0707070703030303, 0x0F0F0F0F0B0B0B0B, 0x0707070703030303,
+                         0x0F0F0F0F0B0B0B0B, 0x0707070703030303, 0x0F0F0F0F0B0B0B0B, 0x0707070703030303);
+    const __m512i placeInSlot = _mm512_set1_epi32(0x03020100);
+    std::uint64_t endsLead = 0;
+    std::size_t i = 0;
+    char* at = target;
+    // A block is looked at with the byte after it.
+    for (; size - i > 64; i += 64) {
+        const __m512i block = _mm512_loadu_si512(data + i);
+        const std::uint64_t high = _mm512_movepi8_mask(block);
+        if ((high | endsLead) == 0) {
+            _mm512_storeu_si512(at, block);
+            at += 64;
+            continue;
+        }
+        const std::uint64_t leads = LeadBytes(block, endsLead);
+        const std::uint64_t trails = leads << 1 | endsLead;
+        const std::uint64_t kana = high & ~leads & ~trails;
+        if ((leads & ~TrailBytes(_mm512_loadu_si512(data + i + 1))) != 0 ||
+            (kana & ~Within(block, 0xA1, 0xDF)) != 0)
+            break;
+        // PairIndex932 of each byte with the byte after it, as if it led a
+        // character, 32 at a time.
+        for (unsigned half = 0; half < 2; ++half) {
+            const __m512i bytes = _mm512_maskz_cvtepu8_epi16(
+                ~__mmask32{0}, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32 * half)));
+            const __m512i nexts = _mm512_maskz_cvtepu8_epi16(
+                ~__mmask32{0},
+                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32 * half + 1)));
+            const __m512i rows = _mm512_sub_epi16(
+                bytes, _mm512_mask_blend_epi16(_mm512_cmple_epu16_mask(bytes, _mm512_set1_epi16(0x9F)),
+                                               _mm512_set1_epi16(0xE0 - 31), _mm512_set1_epi16(0x81)));
+            _mm512_storeu_si512(indexes + 32 * half,
+                                _mm512_add_epi16(_mm512_mullo_epi16(rows, _mm512_set1_epi16(kTrails932)),
+                                                 _mm512_sub_epi16(nexts, _mm512_set1_epi16(0x40))));
+        }
+        // The slots of the other characters, looked up one by one.
+        std::uint32_t unknown = 0;
+        for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1) {
+            const auto lead = static_cast<std::size_t>(std::countr_zero(rest));
+            const std::uint32_t slot = pairs[indexes[lead]];
+            unknown |= slot == 0;
+            slots[lead] = slot;
+        }
+        if (unknown != 0) break;
+        for (std::uint64_t rest = kana; rest != 0; rest &= rest - 1) {
+            const auto byte = static_cast<std::size_t>(std::countr_zero(rest));
+            slots[byte] = kKanaUtf8[data[i + byte] - 0xA1u];
+        }
+        const std::uint64_t sevenBit = ~(high | trails);
+        for (unsigned quarter = 0; quarter < 4; ++quarter) {
+            const __m512i bytes = _mm512_maskz_cvtepu8_epi32(
+                __mmask16{0xFFFF},
+                _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + i + 16 * quarter)));
+            const __m512i quarterSlots = _mm512_mask_loadu_epi32(
+                _mm512_maskz_or_epi32(static_cast<__mmask16>(sevenBit >> 16 * quarter), bytes,
+                                      _mm512_set1_epi32(0x01000000)),
+                static_cast<__mmask16>((leads | kana) >> 16 * quarter), slots + 16 * quarter);
+            const std::uint64_t used =
+                _mm512_cmplt_epu8_mask(placeInSlot, _mm512_shuffle_epi8(quarterSlots, lengthOfSlot));
+            _mm512_storeu_si512(at, _mm512_maskz_compress_epi8(used, quarterSlots));
+            at += std::popcount(used);
+        }
+        endsLead = leads >> 63;
+    }
+    target = at;
+    return i + endsLead;
+}
+#endif
+
 class TCachedShiftJisDecoder final : public TCodePageDecoder {
   public:
     explicit TCachedShiftJisDecoder(std::unique_ptr<TCodePageDecoder> exact)
@@ -54,6 +158,14 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
           FSwallowed(Swallowed(*FExact)) {
         for (unsigned byte = 0; byte < 0x80; ++byte)
             FAsciiSame = FAsciiSame && FSingles[byte] == byte;
+        bool kanaSame = true;
+        for (unsigned byte = 0xA1; byte <= 0xDF; ++byte)
+            kanaSame = kanaSame && FSingles[byte] == 0xFF61 + (byte - 0xA1);
+#if defined(__x86_64__) && defined(__GNUC__)
+        static const bool avx512 =
+            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2");
+        FBlocks = avx512 && FAsciiSame && kanaSame;
+#endif
     }
 
     void Decode(std::string_view bytes, bool flush, std::u16string& out) override {
@@ -86,8 +198,12 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         at[2] = static_cast<char>(0x80 | (unit & 0x3F));
         return at + 3;
     }
-    static void Append(std::u16string_view text, std::u16string& out) { out += text; }
-    static void Append(std::u16string_view text, std::string& out) { AppendUtf16AsUtf8(text, out); }
+    static void Append(std::u16string_view text, std::u16string& out) {
+        out += text;
+    }
+    static void Append(std::u16string_view text, std::string& out) {
+        AppendUtf16AsUtf8(text, out);
+    }
 
     template <class TString>
     void DecodeInto(std::string_view bytes, bool flush, TString& out) {
@@ -115,13 +231,16 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         }
         const auto* data = reinterpret_cast<const std::uint8_t*>(bytes.data());
         const std::size_t size = bytes.size();
-        TChar* const begin = Scratch<TChar>().Room(kMostPerByte * size);
+        // Blocks of 64 bytes may write 64 bytes past their characters.
+        TChar* const begin = Scratch<TChar>().Room(kMostPerByte * size + 64);
         TChar* target = begin;
         // Kept in registers: the bytes written could otherwise be members.
         const bool asciiSame = FAsciiSame;
         const TSingles& singles = FSingles;
         const std::atomic<std::uint16_t>* const pairs = FPairs.Entries();
         std::size_t i = 0;
+        // Where the block decoder is tried again: past the block it stopped at.
+        std::size_t blocksFrom = 0;
         while (i < size) {
             // Seven-bit text in runs.
             if (asciiSame) {
@@ -137,6 +256,13 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
                 if (i == size) break;
             }
             if constexpr (sizeof(TChar) == 1) {
+#if defined(__x86_64__) && defined(__GNUC__)
+                if (FBlocks && i >= blocksFrom && size - i > 64) {
+                    i += DecodeBlocksAvx512(data + i, size - i, FBlockSlots.data(), FBlockIndexes.data(),
+                                            target);
+                    blocksFrom = i + 64;
+                }
+#endif
                 // Runs of two-byte characters already learnt, most of Japanese text.
                 while (i + 1 < size) {
                     const std::int32_t row = kLeadRows932[data[i]];
@@ -279,6 +405,9 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
     TScratch<char> FScratch8;
     char16_t FBadPair = u'\u30FB';
     bool FAsciiSame = true;  // seven-bit bytes decode to themselves
+    bool FBlocks = false;    // DecodeBlocksAvx512 can be used
+    std::array<std::uint32_t, 64> FBlockSlots;
+    std::array<std::uint16_t, 64> FBlockIndexes;
     std::uint8_t FLead = 0;
     bool FHasLead = false;
 };

@@ -10,6 +10,7 @@
 
 #include "base/CodePage.h"
 #include "base/CodePageCache.h"
+#include "base/ShiftJisBlocks.h"
 #include "base/Utf.h"
 
 namespace quillmark {
@@ -62,14 +63,6 @@ std::size_t UnchangedPrefixByCharacters(const std::uint8_t* data, std::size_t si
 }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// The bytes of `bytes` from `low` to `high`.
-__attribute__((target("avx512bw"), always_inline)) inline std::uint64_t Within(__m512i bytes,
-                                                                               std::uint8_t low,
-                                                                               std::uint8_t high) {
-    return _mm512_cmple_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8(static_cast<char>(low))),
-                                  _mm512_set1_epi8(static_cast<char>(high - low)));
-}
-
 // The characters of JIS X 0208 that 932 reads and writes back as they are
 // on every system: the kanji, kana, letters and symbols, not the gaps
 // between them, nor NEC's or IBM's characters, some of which 932 writes
@@ -125,16 +118,12 @@ __attribute__((target("avx512bw,avx512vbmi"), always_inline)) inline __m512i Cla
     return _mm512_mask_blend_epi8(_mm512_movepi8_mask(bytes), low, high);
 }
 
-// The same, 64 bytes at a time. Which bytes lead a two-byte character is
-// worked out for a whole block at once: a byte that cannot lead one is a
-// character of its own or ends one, so every run of bytes that can lead
-// begins a character, and leads are those an even number of bytes into
-// their run. Characters that 932 keeps as they are on every system
-// (kLeadClasses, half-width katakana) pass unlooked at; the others from
-// 0x80 up are looked up.
+// The same, 64 bytes at a time (which bytes lead a character is worked out
+// for a whole block at once). Characters that 932 keeps as they are on every
+// system (kLeadClasses, half-width katakana) pass unlooked at; the others
+// from 0x80 up are looked up.
 __attribute__((target("avx512bw,avx512vbmi"))) std::size_t UnchangedPrefixAvx512(const std::uint8_t* data,
                                                                                  std::size_t size) {
-    constexpr std::uint64_t kEven = 0x5555555555555555u;
     std::uint64_t endsLead = 0;  // 1 when the block's first byte ends a character begun before it
     std::size_t i = 0;
     // A block is looked at with the byte after it.
@@ -145,11 +134,7 @@ __attribute__((target("avx512bw,avx512vbmi"))) std::size_t UnchangedPrefixAvx512
             endsLead = 0;
             continue;
         }
-        const std::uint64_t canLead = (Within(block, 0x81, 0x9F) | Within(block, 0xE0, 0xFC)) & ~endsLead;
-        const std::uint64_t runStarts = canLead & ~(canLead << 1);
-        // Adding a run's first bit clears the run: runs that begin on an even byte.
-        const std::uint64_t evenRuns = canLead & ~(canLead + (runStarts & kEven));
-        const std::uint64_t leads = (evenRuns & kEven) | (canLead & ~evenRuns & ~kEven);
+        const std::uint64_t leads = LeadBytes(block, endsLead);
         const std::uint64_t characters = high & ~((leads << 1) | endsLead);
         const std::uint64_t staying =
             (leads & _mm512_test_epi8_mask(Classes(block, kLeadClasses),

@@ -1,0 +1,40 @@
+#pragma once
+
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <cstdint>
+
+#include <immintrin.h>
+
+// Shift_JIS looked at 64 bytes at a time.
+namespace quillmark {
+
+// The bytes of `bytes` from `low` to `high`.
+__attribute__((target("avx512bw"), always_inline)) inline std::uint64_t Within(__m512i bytes,
+                                                                               std::uint8_t low,
+                                                                               std::uint8_t high) {
+    return _mm512_cmple_epu8_mask(_mm512_sub_epi8(bytes, _mm512_set1_epi8(static_cast<char>(low))),
+                                  _mm512_set1_epi8(static_cast<char>(high - low)));
+}
+
+// Which bytes of `block` lead a two-byte character of 932; `endsLead` is 1
+// when the block's first byte ends a character begun before it. A byte that
+// cannot lead one is a character of its own or ends one, so every run of
+// bytes that can lead begins a character, and leads are those an even
+// number of bytes into their run.
+__attribute__((target("avx512bw"), always_inline)) inline std::uint64_t LeadBytes(__m512i block,
+                                                                                  std::uint64_t endsLead) {
+    constexpr std::uint64_t kEven = 0x5555555555555555u;
+    const std::uint64_t canLead = (Within(block, 0x81, 0x9F) | Within(block, 0xE0, 0xFC)) & ~endsLead;
+    const std::uint64_t runStarts = canLead & ~(canLead << 1);
+    // Adding a run's first bit clears the run: runs that begin on an even byte.
+    const std::uint64_t evenRuns = canLead & ~(canLead + (runStarts & kEven));
+    return (evenRuns & kEven) | (canLead & ~evenRuns & ~kEven);
+}
+
+// The bytes of `block` that can end a two-byte character of 932.
+__attribute__((target("avx512bw"), always_inline)) inline std::uint64_t TrailBytes(__m512i block) {
+    return Within(block, 0x40, 0x7E) | Within(block, 0x80, 0xFC);
+}
+
+}  // namespace quillmark
+#endif
