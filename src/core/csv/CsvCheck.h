@@ -80,15 +80,20 @@ class TTargetCharacters {
     // The flags learnt so far of the code points below U+10000, 0 for one
     // not asked for yet.
     const std::uint8_t* Learnt() const { return FBasic.get(); }
+    // The code points below U+10000 learnt to be written as they are (flags
+    // kKnown alone), a bit each: bit c % 64 of word c / 64.
+    const std::uint64_t* Kept() const { return FKept.get(); }
 
   private:
     // Works the flags out and remembers them.
     std::uint8_t Learn(char32_t codePoint);
+    std::uint8_t Work(char32_t codePoint);
 
     TCodePage FTarget;
     // Per code point, 0 until first asked: the BMP in one table, the
     // supplementary planes in pages of 256 made on first use.
     std::unique_ptr<std::uint8_t[]> FBasic;
+    std::unique_ptr<std::uint64_t[]> FKept;
     std::array<std::unique_ptr<std::uint8_t[]>, 0x1100> FPages;
 };
 
