@@ -67,7 +67,7 @@ inline constexpr auto kKanaUtf8 = [] {
 // the last, are left to the caller. Each byte of a block gets a slot of
 // four bytes (the character it begins, in gUtf8Pairs932's form; nothing
 // for a trail byte), and the slots are packed to their characters' bytes.
-// `slots` holds 64. Returns how many bytes were read, up to a character's
+// `slots` and `indexes` hold 64 each. Returns how many bytes were read, up to a character's
 // start; `target` is moved past what was written, and up to 64 bytes after
 // it may be overwritten.
 __attribute__((target("avx512bw,avx512vbmi2"))) std::size_t DecodeBlocksAvx512(
@@ -115,7 +115,7 @@ __attribute__((target("avx512bw,avx512vbmi2"))) std::size_t DecodeBlocksAvx512(
                                 _mm512_add_epi16(_mm512_mullo_epi16(rows, _mm512_set1_epi16(kTrails932)),
                                                  _mm512_sub_epi16(nexts, _mm512_set1_epi16(0x40))));
         }
-        // The slots of the other characters, looked up one by one.
+        // The pairs' slots, looked up one by one, then the katakana's.
         std::uint32_t unknown = 0;
         for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1) {
             const auto lead = static_cast<std::size_t>(std::countr_zero(rest));

@@ -443,7 +443,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     // be read: where all the characters that begin in a block are of three
     // bytes, their code points are worked out together and only looked up
     // one by one, in the bits of those kept as they are. Returns where it
-    // stopped.
+    // stopped, past `end` when it got there.
     __attribute__((target("avx512bw,bmi2"))) std::size_t ScanRowAvx512(const std::uint8_t* bytes,
                                                                        std::size_t size, std::size_t start,
                                                                        std::size_t end) {

@@ -87,6 +87,7 @@ class TTargetCharacters {
   private:
     // Works the flags out and remembers them.
     std::uint8_t Learn(char32_t codePoint);
+    // Learn's flags, remembered in FBasic or a page, before FKept is set.
     std::uint8_t Work(char32_t codePoint);
 
     TCodePage FTarget;
