@@ -3,15 +3,12 @@
 // conversion feeds it. Prints the median and the fastest of RUNS (11 by
 // default) in seconds, the median in MiB/s, and a checksum of the output, so
 // that two builds can be compared on the same file.
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "BenchLoop.h"
 #include "base/CodePage.h"
 
 namespace {
@@ -27,9 +24,7 @@ std::uint64_t Decode(const std::string& text, std::uint64_t* sum) {
         out.clear();
         decoder->DecodeUtf8(std::string_view(text).substr(at, kPiece), at + kPiece >= text.size(), out);
         size += out.size();
-        if (sum)
-            for (const char byte : out)
-                *sum = (*sum ^ static_cast<std::uint8_t>(byte)) * 0x100000001B3ULL;
+        if (sum) *sum = quillmark::bench::Checksum(out, *sum);
     }
     return size;
 }
@@ -41,15 +36,11 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: quillmark-decode-loop FILE [RUNS]\n");
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) {
-        std::fprintf(stderr, "cannot read %s\n", argv[1]);
-        return 1;
-    }
+    std::string text;
+    if (!quillmark::bench::ReadWholeFile(argv[1], text)) return 1;
     const int runs = argc == 3 ? std::stoi(argv[2]) : 11;
 
-    std::uint64_t sum = 0xCBF29CE484222325ULL;
+    std::uint64_t sum = quillmark::bench::Checksum({});
     const std::uint64_t size = Decode(text, &sum);
     std::vector<double> seconds;
     for (int run = 0; run < runs; ++run) {
@@ -57,10 +48,6 @@ int main(int argc, char** argv) {
         Decode(text, nullptr);
         seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
-    std::sort(seconds.begin(), seconds.end());
-    const double median = seconds[seconds.size() / 2];
-    std::printf("%.4f s (fastest %.4f s)  %.0f MiB/s  %llu bytes  checksum %016llx\n", median,
-                seconds.front(), static_cast<double>(text.size()) / median / 1048576.0,
-                static_cast<unsigned long long>(size), static_cast<unsigned long long>(sum));
+    quillmark::bench::PrintTimes(seconds, text.size(), size, sum);
     return 0;
 }

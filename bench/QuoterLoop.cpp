@@ -5,15 +5,12 @@
 // median in MiB/s, and a checksum of the output, so that two builds can be
 // compared on the same file where the whole program's time is mostly the
 // disk's (on a busy machine the fastest run is the steadier figure).
-#include <algorithm>
 #include <chrono>
 #include <cstdint>
-#include <cstdio>
-#include <fstream>
-#include <iterator>
 #include <string>
 #include <vector>
 
+#include "BenchLoop.h"
 #include "base/Utf.h"
 #include "csv/ByteCsvQuoter.h"
 #include "settings/QuoteColumns.h"
@@ -23,11 +20,10 @@ namespace {
 class TChecksumSink final : public quillmark::IByteSink {
   public:
     void Write(std::string_view bytes) override {
-        for (const char byte : bytes)
-            Sum = (Sum ^ static_cast<std::uint8_t>(byte)) * 0x100000001B3ULL;
+        Sum = quillmark::bench::Checksum(bytes, Sum);
         Size += bytes.size();
     }
-    std::uint64_t Sum = 0xCBF29CE484222325ULL;
+    std::uint64_t Sum = quillmark::bench::Checksum({});
     std::uint64_t Size = 0;
 };
 
@@ -55,12 +51,8 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "usage: quillmark-quoter-loop FILE COLUMNS WIDTH [RUNS]\n");
         return 2;
     }
-    std::ifstream in(argv[1], std::ios::binary);
-    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (!in.good() && !in.eof()) {
-        std::fprintf(stderr, "cannot read %s\n", argv[1]);
-        return 1;
-    }
+    std::string text;
+    if (!bench::ReadWholeFile(argv[1], text)) return 1;
     const TColumnSet columns = ParseQuoteColumns(NativeToUnicode(argv[2]));
     const std::size_t width = std::stoul(argv[3]);
     const int runs = argc == 5 ? std::stoi(argv[4]) : 7;
@@ -74,11 +66,6 @@ int main(int argc, char** argv) {
         Quote(out, text, columns, width);
         seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
     }
-    std::sort(seconds.begin(), seconds.end());
-    const double median = seconds[seconds.size() / 2];
-    std::printf("%.4f s (fastest %.4f s)  %.0f MiB/s  %llu bytes  checksum %016llx\n", median,
-                seconds.front(), static_cast<double>(text.size()) / median / 1048576.0,
-                static_cast<unsigned long long>(checksum.Size),
-                static_cast<unsigned long long>(checksum.Sum));
+    bench::PrintTimes(seconds, text.size(), checksum.Size, checksum.Sum);
     return 0;
 }
