@@ -522,17 +522,43 @@ TEST(CodePageCacheTest, EveryAnsiCodePageEncodesAsTheExactEncoder) {
                 encoder->Encode(std::u16string_view(text).substr(at, 3), at + 3 >= text.size(), fast);
             ASSERT_TRUE(fast == exact) << codePage;
         }
-        // UTF-8 text, well formed or not, cut anywhere: as its UTF-16 reading.
-        const std::string utf8 =
-            Utf16ToUtf8(every) + "\xF0\x9F\x98\x80\xC2\x80 \xED\xA0\x80\xE3\x81\xFF\xF4\x90\x80\x80";
+        // UTF-8 text, well formed or not (a surrogate, an overlong form, a
+        // character cut short, bytes no character begins with, one past
+        // U+10FFFF), cut anywhere, and each such sequence alone among runs
+        // of kanji long enough for blocks of 64 bytes: as its UTF-16 reading.
+        const std::string odd[] = {
+            "\xF0\x9F\x98\x80", "\xC2\x80",        " \xED\xA0\x80", "\xE0\x80\xAF", "\xE3\x81\xFF",
+            "\xE3\x81\x41",     "\xE3\x41\x81",    "\xC3 ",         "\xFF",         "\x80",
+            "\xBF\xBF",         "\xF4\x90\x80\x80"};
+        std::string kanji;
+        for (int i = 0; i < 40; ++i)
+            kanji += "\xE6\xBC\xA2";
+        std::string utf8 = Utf16ToUtf8(every);
+        for (const std::string& bytes : odd)
+            utf8 += bytes;
         std::string exact;
         CreateExactEncoder(codePage)->Encode(Utf8ToUtf16(utf8), true, exact);
-        for (const std::size_t size : {std::size_t{3}, std::size_t{7}, utf8.size()}) {
+        // Pieces long enough for blocks, cut inside characters too.
+        for (const std::size_t size : {std::size_t{3}, std::size_t{7}, std::size_t{1001}, utf8.size()}) {
             const auto encoder = TCodePageEncoder::Create(codePage);
             std::string fast;
             for (std::size_t at = 0; at < utf8.size(); at += size)
                 encoder->EncodeUtf8(std::string_view(utf8).substr(at, size), at + size >= utf8.size(), fast);
             ASSERT_TRUE(fast == exact) << codePage << " in pieces of " << size;
+        }
+        // Blocks begin at the first kanji: the sequence comes 0 to 5 or 60
+        // to 65 bytes into one.
+        for (const std::string& bytes : odd) {
+            for (const std::size_t before : {0, 20}) {
+                for (std::size_t seven = 0; seven < 6; ++seven) {
+                    const std::string among =
+                        kanji.substr(0, 3 * before) + std::string(seven, 'x') + bytes + kanji;
+                    std::string fast, exactAmong;
+                    TCodePageEncoder::Create(codePage)->EncodeUtf8(among, true, fast);
+                    CreateExactEncoder(codePage)->Encode(Utf8ToUtf16(among), true, exactAmong);
+                    ASSERT_TRUE(fast == exactAmong) << codePage << " " << test::Escape(among);
+                }
+            }
         }
     }
 }

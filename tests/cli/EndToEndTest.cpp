@@ -127,6 +127,26 @@ TEST(EndToEndLongText, EveryShiftJisCharacterConvertsAsTheCodePageReadsIt) {
     EXPECT_TRUE(ReadBytes(folder / "out.csv") == Utf16ToUtf8(*MultiByteToWideChar(932, source)));
 }
 
+// Every character of three bytes in UTF-8 into 932 in a fresh process,
+// where none is known yet: met first among characters not met before, then
+// again among known ones.
+TEST(EndToEndLongText, EveryThreeByteCharacterConvertsAsTheCodePageWritesIt) {
+    std::u16string characters;
+    for (char32_t unit = 0x800; unit <= 0xFFFF; ++unit)
+        if (unit < 0xD800 || unit > 0xDFFF) characters.push_back(static_cast<char16_t>(unit));
+    std::u16string text;
+    for (int round = 0; round < 2; ++round) {
+        for (std::size_t at = 0; at < characters.size(); at += 40)
+            text += u"a," + characters.substr(at, 40) + u"\r\n";
+    }
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", Utf16ToUtf8(text));
+    const auto result =
+        RunProgram(kProgram, With({"/encoding:0"}), folder.Path(), {"LC_ALL=ja_JP.UTF-8", "LC_MESSAGES=C"});
+    ASSERT_EQ(result.ExitCode, 0) << result.Err;
+    EXPECT_TRUE(ReadBytes(folder / "out.csv") == *WideCharToMultiByte(932, text));
+}
+
 TEST(EndToEndFailures, FullDiskKeepsTheOldTarget) {
     TTempDir folder;
     std::string source;

@@ -9,7 +9,7 @@
 #include <mutex>
 #include <vector>
 
-#include "base/ShiftJisBlocks.h"
+#include "base/Blocks512.h"
 #include "base/Utf.h"
 
 namespace quillmark {
@@ -103,11 +103,8 @@ __attribute__((target("avx512bw,avx512vbmi2"))) std::size_t DecodeBlocksAvx512(
         // PairIndex932 of each byte with the byte after it, as if it led a
         // character, 32 at a time.
         for (unsigned half = 0; half < 2; ++half) {
-            const __m512i bytes = _mm512_maskz_cvtepu8_epi16(
-                ~__mmask32{0}, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32 * half)));
-            const __m512i nexts = _mm512_maskz_cvtepu8_epi16(
-                ~__mmask32{0},
-                _mm256_loadu_si256(reinterpret_cast<const __m256i*>(data + i + 32 * half + 1)));
+            const __m512i bytes = Widened(data + i + 32 * half);
+            const __m512i nexts = Widened(data + i + 32 * half + 1);
             const __m512i rows = _mm512_sub_epi16(
                 bytes, _mm512_mask_blend_epi16(_mm512_cmple_epu16_mask(bytes, _mm512_set1_epi16(0x9F)),
                                                _mm512_set1_epi16(0xE0 - 31), _mm512_set1_epi16(0x81)));
@@ -146,6 +143,104 @@ __attribute__((target("avx512bw,avx512vbmi2"))) std::size_t DecodeBlocksAvx512(
     }
     target = at;
     return i + endsLead;
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// Whether the processor has what EncodeBlocksAvx512 uses.
+bool CanEncodeBlocks() {
+    static const bool can = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
+                            __builtin_cpu_supports("bmi2");
+    return can;
+}
+
+// Encodes UTF-8 `data` (which begins a character) into an ANSI code page
+// whose seven-bit characters are themselves, at `target`, 64 bytes at a
+// time, for as long as every character of a block is seven-bit or of
+// three bytes (U+0800-FFFF, surrogates left out) with its bytes in
+// `entries` (TSharedTable's form: 0x100 | b one byte, b1 << 8 | b2 two):
+// a block with anything else is left to the caller. Each byte of a block
+// gets a slot of two bytes (the bytes of the character it begins; nothing
+// for the others), packed in one instruction per 32. `scratch` holds 64
+// entries. Returns how many bytes were read, up to a character's start;
+// `target` is moved past what was written, and up to 64 bytes after it may
+// be overwritten.
+__attribute__((target("avx512bw,avx512vbmi2,bmi2"))) std::size_t EncodeBlocksAvx512(
+    const std::uint8_t* data, std::size_t size, const std::atomic<std::uint16_t>* entries,
+    std::uint16_t* scratch, char*& target) {
+    // Only read here: an entry another thread writes meanwhile is seen
+    // whole or not at all, like the character loop's relaxed loads.
+    const auto* const units = reinterpret_cast<const std::uint16_t*>(entries);
+    static_assert(sizeof(entries[0]) == sizeof(std::uint16_t));
+    constexpr std::uint64_t kLowBytes = 0x5555555555555555u;
+    std::uint64_t carried = 0;  // the block's first bytes that end a character begun before it
+    std::size_t i = 0;
+    char* at = target;
+    // A block is looked at with the two bytes after it.
+    for (; size - i > 65; i += 64) {
+        const __m512i block = _mm512_loadu_si512(data + i);
+        const std::uint64_t high = _mm512_movepi8_mask(block);
+        if ((high | carried) == 0) {
+            _mm512_storeu_si512(at, block);
+            at += 64;
+            continue;
+        }
+        const std::uint64_t leads = Within(block, 0xE0, 0xEF);
+        const std::uint64_t trails = Within(block, 0x80, 0xBF);
+        if ((high & ~(leads | trails)) != 0 || (trails & ~(leads << 1 | leads << 2 | carried)) != 0 ||
+            (leads & ~Within(_mm512_loadu_si512(data + i + 1), 0x80, 0xBF)) != 0 ||
+            (leads & ~Within(_mm512_loadu_si512(data + i + 2), 0x80, 0xBF)) != 0)
+            break;
+        // Each byte's code point, as if it led a character of three bytes,
+        // 32 at a time: overlong forms and surrogates stop the block.
+        std::uint16_t* const points = scratch;
+        std::uint64_t bad = 0;
+        for (unsigned half = 0; half < 2; ++half) {
+            const std::uint8_t* const from = data + i + 32 * half;
+            const __m512i point =
+                _mm512_or_si512(_mm512_or_si512(_mm512_slli_epi16(Widened(from, 0x0F), 12),
+                                                _mm512_slli_epi16(Widened(from + 1, 0x3F), 6)),
+                                Widened(from + 2, 0x3F));
+            bad |= static_cast<std::uint64_t>(
+                       _mm512_cmplt_epu16_mask(point, _mm512_set1_epi16(0x800)) |
+                       _mm512_cmpeq_epi16_mask(
+                           _mm512_and_si512(point, _mm512_set1_epi16(static_cast<short>(0xF800))),
+                           _mm512_set1_epi16(static_cast<short>(0xD800))))
+                   << (32 * half);
+            _mm512_storeu_si512(points + 32 * half, point);
+        }
+        if ((bad & leads) != 0) break;
+        // The characters' entries, looked up one by one, each in its code
+        // point's place.
+        std::uint16_t unknown = 0;
+        for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1) {
+            const auto lead = static_cast<std::size_t>(std::countr_zero(rest));
+            const std::uint16_t entry = units[points[lead]];
+            unknown |= entry < 0x100;
+            scratch[lead] = entry;
+        }
+        if (unknown != 0) break;
+        char* out = at;
+        for (unsigned half = 0; half < 2; ++half) {
+            const auto halfLeads = static_cast<__mmask32>(leads >> 32 * half);
+            const __m512i entry = _mm512_maskz_loadu_epi16(halfLeads, scratch + 32 * half);
+            const __mmask32 two =
+                _mm512_mask_cmpge_epu16_mask(halfLeads, entry, _mm512_set1_epi16(static_cast<short>(0x8100)));
+            // Two bytes go out first byte first; one goes out alone.
+            __m512i slots = Widened(data + i + 32 * half);
+            slots = _mm512_mask_mov_epi16(slots, halfLeads, _mm512_and_si512(entry, _mm512_set1_epi16(0xFF)));
+            slots = _mm512_mask_mov_epi16(
+                slots, two, _mm512_or_si512(_mm512_srli_epi16(entry, 8), _mm512_slli_epi16(entry, 8)));
+            const auto characters = static_cast<std::uint32_t>(~((high & ~leads) >> 32 * half));
+            const std::uint64_t used = _pdep_u64(characters, kLowBytes) | _pdep_u64(two, kLowBytes << 1);
+            _mm512_storeu_si512(out, _mm512_maskz_compress_epi8(used, slots));
+            out += std::popcount(used);
+        }
+        at = out;
+        carried = (leads >> 62 & 1) | (leads >> 63) * 3;
+    }
+    target = at;
+    return i + static_cast<std::size_t>(std::popcount(carried));
 }
 #endif
 
@@ -483,17 +578,38 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
 
     void EncodeUtf8(std::string_view text, bool flush, std::string& out) override {
         if (HoldsUtf8() || FHighSurrogate != 0) {
-            EncodeUtf8Widened(text, flush, out);
-            return;
+            // Only the bytes that end the character held back go the slow
+            // way, unless the text is no more than those.
+            std::size_t ending = 0;
+            while (FHighSurrogate == 0 && ending < text.size() && ending < 3 &&
+                   IsTrail(static_cast<std::uint8_t>(text[ending])))
+                ++ending;
+            if (FHighSurrogate != 0 || ending == text.size()) {
+                EncodeUtf8Widened(text, flush, out);
+                return;
+            }
+            EncodeUtf8Widened(text.substr(0, ending), false, out);
+            if (HoldsUtf8() || FHighSurrogate != 0) {
+                EncodeUtf8Widened(text.substr(ending), flush, out);
+                return;
+            }
+            text.remove_prefix(ending);
         }
         const auto* data = reinterpret_cast<const std::uint8_t*>(text.data());
         const std::size_t size = text.size();
         const std::atomic<std::uint16_t>* const entries = FUnits.Entries();
         const bool asciiSame = FAsciiSame;
-        // A unit takes at most two bytes; surrogate pairs go through AppendPair.
-        char* const begin = FScratch.Room(2 * size);
+        // A unit takes at most two bytes; surrogate pairs go through
+        // AppendPair. Blocks of 64 bytes may write 64 bytes past their
+        // characters.
+        char* const begin = FScratch.Room(2 * size + 64);
         char* target = begin;
         std::size_t i = 0;
+#if defined(__x86_64__) && defined(__GNUC__)
+        const bool blocks = asciiSame && CanEncodeBlocks();
+        // Where the block encoder is tried again: past the block it stopped at.
+        std::size_t blocksFrom = 0;
+#endif
         while (i < size) {
             if (asciiSame) {
                 // Room for two bytes a byte leaves room to copy 16 at a time.
@@ -502,6 +618,13 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
                 i += run;
                 if (i == size) break;
             }
+#if defined(__x86_64__) && defined(__GNUC__)
+            if (blocks && i >= blocksFrom && size - i > 65) {
+                i += EncodeBlocksAvx512(data + i, size - i, entries, FBlockEntries.data(), target);
+                blocksFrom = i + 64;
+                if (i == size) break;
+            }
+#endif
             // Runs of kana and kanji already learnt, most of Japanese text.
             while (i + 2 < size && (data[i] & 0xF0) == 0xE0 && IsTrail(data[i + 1]) && IsTrail(data[i + 2])) {
                 const auto unit = static_cast<std::size_t>((data[i] & 0x0F) << 12 |
@@ -556,10 +679,16 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
     }
 
   private:
-    static bool IsLowSurrogate(char16_t unit) { return unit >= 0xDC00 && unit <= 0xDFFF; }
-    static bool IsTrail(std::uint8_t byte) { return (byte & 0xC0) == 0x80; }
+    static bool IsLowSurrogate(char16_t unit) {
+        return unit >= 0xDC00 && unit <= 0xDFFF;
+    }
+    static bool IsTrail(std::uint8_t byte) {
+        return (byte & 0xC0) == 0x80;
+    }
 
-    void AppendExactly(std::u16string_view text, std::string& out) { FExact->Encode(text, true, out); }
+    void AppendExactly(std::u16string_view text, std::string& out) {
+        FExact->Encode(text, true, out);
+    }
 
     // The bytes of a unit, written at `at`: one or two, as the exact encoder
     // writes at most. Remembered as 0x100 | byte for one byte and as
@@ -567,7 +696,9 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
     // more); kAskExact marks the rare result that fits neither.
     static constexpr std::uint16_t kAskExact = 1;
 
-    char* PutUnit(char16_t unit, char* at) { return PutUnit(FUnits.Entries(), unit, at); }
+    char* PutUnit(char16_t unit, char* at) {
+        return PutUnit(FUnits.Entries(), unit, at);
+    }
     char* PutUnit(const std::atomic<std::uint16_t>* entries, char16_t unit, char* at) {
         const std::uint16_t entry = entries[unit].load(std::memory_order_relaxed);
         if (entry < 0x100) return PutUnitExactly(unit, entry, at);
@@ -614,6 +745,7 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
     TSharedTable& FUnits;
     std::map<char32_t, std::string> FPairs;
     TScratch<char> FScratch;
+    std::array<std::uint16_t, 64> FBlockEntries;  // EncodeBlocksAvx512's scratch
     char16_t FHighSurrogate = 0;
     bool FAsciiSame = true;  // seven-bit characters encode to themselves
 };

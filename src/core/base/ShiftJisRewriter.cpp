@@ -8,9 +8,9 @@
 #include <immintrin.h>
 #endif
 
+#include "base/Blocks512.h"
 #include "base/CodePage.h"
 #include "base/CodePageCache.h"
-#include "base/ShiftJisBlocks.h"
 #include "base/Utf.h"
 
 namespace quillmark {

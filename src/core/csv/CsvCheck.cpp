@@ -12,6 +12,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "base/Blocks512.h"
 #include "base/Exception.h"
 #include "base/Stream.h"
 #include "base/Utf.h"
@@ -151,17 +152,6 @@ TFieldCheck CheckField(std::u16string_view value, TTargetCharacters& characters,
 }
 
 namespace {
-
-#if defined(__x86_64__) && defined(__GNUC__)
-// The 32 bytes at `from` in 16 bits each, those of `mask` kept.
-__attribute__((target("avx512bw"), always_inline)) inline __m512i Widened(const std::uint8_t* from,
-                                                                          std::uint8_t mask) {
-    // The masked widening: the plain one trips GCC 12's uninitialized warning.
-    return _mm512_and_si512(
-        _mm512_maskz_cvtepu8_epi16(~__mmask32{0}, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(from))),
-        _mm512_set1_epi16(mask));
-}
-#endif
 
 // Gathers the check from what the CSV machine stores: the UTF-16 machine's
 // stores (as a sink) or the byte machine's, of UTF-8 text (as its actions).
