@@ -48,6 +48,14 @@ class TSharedTable {
 std::atomic<std::uint32_t> gUtf8Pairs932[kPairs932];
 
 #if defined(__x86_64__) && defined(__GNUC__)
+// Whether the processor has what DecodeBlocksAvx512 and EncodeBlocksAvx512
+// use.
+bool CanUseBlocks() {
+    static const bool can = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
+                            __builtin_cpu_supports("bmi2");
+    return can;
+}
+
 // The UTF-8 form of half-width katakana A1-DF (U+FF61-FF9F) in
 // gUtf8Pairs932's form.
 inline constexpr auto kKanaUtf8 = [] {
@@ -147,13 +155,6 @@ __attribute__((target("avx512bw,avx512vbmi2"))) std::size_t DecodeBlocksAvx512(
 #endif
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// Whether the processor has what EncodeBlocksAvx512 uses.
-bool CanEncodeBlocks() {
-    static const bool can = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
-                            __builtin_cpu_supports("bmi2");
-    return can;
-}
-
 // Encodes UTF-8 `data` (which begins a character) into an ANSI code page
 // whose seven-bit characters are themselves, at `target`, 64 bytes at a
 // time, for as long as every character of a block is seven-bit or of
@@ -257,9 +258,7 @@ class TCachedShiftJisDecoder final : public TCodePageDecoder {
         for (unsigned byte = 0xA1; byte <= 0xDF; ++byte)
             kanaSame = kanaSame && FSingles[byte] == 0xFF61 + (byte - 0xA1);
 #if defined(__x86_64__) && defined(__GNUC__)
-        static const bool avx512 =
-            __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2");
-        FBlocks = avx512 && FAsciiSame && kanaSame;
+        FBlocks = CanUseBlocks() && FAsciiSame && kanaSame;
 #endif
     }
 
@@ -606,7 +605,7 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
         char* target = begin;
         std::size_t i = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-        const bool blocks = asciiSame && CanEncodeBlocks();
+        const bool blocks = asciiSame && CanUseBlocks();
         // Where the block encoder is tried again: past the block it stopped at.
         std::size_t blocksFrom = 0;
 #endif
@@ -622,7 +621,6 @@ class TCachedAnsiEncoder final : public TCodePageEncoder {
             if (blocks && i >= blocksFrom && size - i > 65) {
                 i += EncodeBlocksAvx512(data + i, size - i, entries, FBlockEntries.data(), target);
                 blocksFrom = i + 64;
-                if (i == size) break;
             }
 #endif
             // Runs of kana and kanji already learnt, most of Japanese text.
