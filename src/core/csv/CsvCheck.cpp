@@ -377,7 +377,9 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         const auto* const bytes = reinterpret_cast<const std::uint8_t*>(data);
         std::size_t i = start;
 #if defined(__x86_64__) && defined(__GNUC__)
-        static const bool avx512 = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("bmi2");
+        static const bool avx512 = __builtin_cpu_supports("avx512bw") &&
+                                   __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2") &&
+                                   __builtin_cpu_supports("popcnt");
         if (avx512) i = ScanRowAvx512(bytes, size, start, end);
 #endif
 #if defined(__SSE2__) || defined(_M_X64)
@@ -434,9 +436,8 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     // bytes, their code points are worked out together and only looked up
     // one by one, in the bits of those kept as they are. Returns where it
     // stopped, past `end` when it got there.
-    __attribute__((target("avx512bw,bmi2"))) std::size_t ScanRowAvx512(const std::uint8_t* bytes,
-                                                                       std::size_t size, std::size_t start,
-                                                                       std::size_t end) {
+    __attribute__((target("avx512bw,avx512vbmi2,bmi2,popcnt"))) std::size_t ScanRowAvx512(
+        const std::uint8_t* bytes, std::size_t size, std::size_t start, std::size_t end) {
         const std::uint64_t* const kept = FCharacters.Kept();
         std::size_t i = start;
         for (; i < end && size - i >= 66; i += 64) {
@@ -449,19 +450,24 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                 _mm512_cmplt_epu8_mask(_mm512_sub_epi8(first, _mm512_set1_epi8(static_cast<char>(0xE0))),
                                        _mm512_set1_epi8(0x10));
             if (threes == leads) {
+                // The code points of the leads, packed in order: the look-ups
+                // then go one after another, none waiting for the next bit.
+                std::size_t count = 0;
                 for (unsigned half = 0; half < 2; ++half) {
                     const std::uint8_t* const at = bytes + i + 32 * half;
+                    const auto halfLeads = static_cast<__mmask32>(threes >> (32 * half));
                     _mm512_storeu_si512(
-                        FCodes.data() + 32 * half,
-                        _mm512_or_si512(_mm512_or_si512(_mm512_slli_epi16(Widened(at, 0x0F), 12),
-                                                        _mm512_slli_epi16(Widened(at + 1, 0x3F), 6)),
-                                        Widened(at + 2, 0x3F)));
+                        FCodes.data() + count,
+                        _mm512_maskz_compress_epi16(
+                            halfLeads,
+                            _mm512_or_si512(_mm512_or_si512(_mm512_slli_epi16(Widened(at, 0x0F), 12),
+                                                            _mm512_slli_epi16(Widened(at + 1, 0x3F), 6)),
+                                            Widened(at + 2, 0x3F))));
+                    count += static_cast<std::size_t>(std::popcount(static_cast<std::uint32_t>(halfLeads)));
                 }
                 std::uint64_t other = 0;
-                for (std::uint64_t rest = threes; rest != 0; rest &= rest - 1) {
-                    const std::uint16_t code = FCodes[static_cast<std::size_t>(std::countr_zero(rest))];
-                    other |= ~kept[code / 64] >> (code % 64);
-                }
+                for (std::size_t k = 0; k < count; ++k)
+                    other |= ~kept[FCodes[k] / 64] >> (FCodes[k] % 64);
                 if ((other & 1) == 0) continue;
             }
             for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1)
