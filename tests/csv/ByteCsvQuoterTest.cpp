@@ -48,21 +48,40 @@ using ERowWriting = TByteCsvQuoter::ERowWriting;
 constexpr ERowWriting kRowWritings[] = {ERowWriting::FieldByField, ERowWriting::Compressed,
                                         ERowWriting::Chosen};
 
+// The widest row of `text`: its last field that holds something, as the
+// machine reads it.
+std::size_t Widest(std::string_view text) {
+    struct TWidth final : ICsvSinkOf<char> {
+        void Store(std::size_t, std::size_t column, std::string_view) override {
+            Width = std::max(Width, column + 1);
+        }
+        std::size_t Width = 0;
+    } sink;
+    TUtf8CsvSplitter splitter(sink);
+    splitter.Feed(text);
+    return sink.Width;
+}
+
+// The quoter's target; nullopt when the width grew after rows were written.
+// With `countOn`, the quoter then reads on to the end and tells the widest
+// row's width.
 std::optional<std::string> Quoted(std::string_view text, const TColumnSet& columns, std::size_t width,
                                   bool growing, std::size_t pieceSize,
-                                  ERowWriting writing = ERowWriting::Chosen) {
+                                  ERowWriting writing = ERowWriting::Chosen, bool countOn = false) {
     TStringSink out;
     TByteCsvQuoter quoter(out, columns, width, growing);
     quoter.SetRowWriting(writing);
+    if (countOn) quoter.SetCountOn();
     try {
         // Each piece in memory of its own, no byte more, as a file's last
         // piece may be: nothing is read past its end.
         for (std::size_t at = 0; at < text.size(); at += pieceSize)
             quoter.Feed(std::string(text.substr(at, pieceSize)));
-    } catch (const ECsvWidthGrew&) {
+        quoter.Finish();
+    } catch (const ECsvWidthGrew& grew) {
+        EXPECT_EQ(grew.Width, countOn ? Widest(text) : 0) << Escape(text) << " pieces of " << pieceSize;
         return std::nullopt;
     }
-    quoter.Finish();
     return out.Bytes;
 }
 
@@ -106,7 +125,7 @@ TEST(ByteCsvQuoterTest, GivesWhatTheMachineSinkAndWriterGiveInPiecesOfAnySize) {
                                        std::size_t{64}, text.size() + 1}) {
             for (const ERowWriting writing : kRowWritings) {
                 const std::optional<std::string> quoted =
-                    Quoted(text, columns, width, growing, size, writing);
+                    Quoted(text, columns, width, growing, size, writing, size % 2 == 0);
                 ASSERT_EQ(quoted.has_value(), expected.has_value())
                     << Escape(text) << " pieces of " << size << " width " << width << " growing " << growing
                     << " columns " << ::testing::PrintToString(columns);
@@ -134,7 +153,7 @@ TEST(ByteCsvQuoterTest, SimpleRowsComeOutAsTheMachineWritesThem) {
         for (const std::size_t size : {std::size_t{64}, std::size_t{65}, std::size_t{200}, text.size() + 1}) {
             for (const ERowWriting writing : kRowWritings) {
                 const std::optional<std::string> quoted =
-                    Quoted(text, columns, width, growing, size, writing);
+                    Quoted(text, columns, width, growing, size, writing, round % 2 == 0);
                 ASSERT_EQ(quoted.has_value(), expected.has_value()) << Escape(text) << " pieces of " << size;
                 if (expected) {
                     ASSERT_EQ(Escape(*quoted), Escape(*expected))
@@ -162,8 +181,8 @@ TEST(ByteCsvQuoterTest, LongRowsAndPaddingComeOutWhole) {
                 ASSERT_TRUE(expected.has_value() || growing);
                 for (const std::size_t size : {std::size_t{1000}, std::size_t{65}, text.size()}) {
                     for (const ERowWriting writing : kRowWritings) {
-                        ASSERT_TRUE(Quoted(text, columns, growing ? 0 : 9, growing, size, writing) ==
-                                    expected)
+                        ASSERT_TRUE(Quoted(text, columns, growing ? 0 : 9, growing, size, writing,
+                                           size != 65) == expected)
                             << size << " writing " << static_cast<int>(writing);
                     }
                 }
@@ -234,7 +253,8 @@ TEST_P(ByteCsvQuoterShapes, ComeOutAsTheMachineWritesThem) {
             const std::optional<std::string> expected = Composed(text, columns, width, growing);
             for (const ERowWriting writing : kRowWritings) {
                 for (const std::size_t size : {63, 64, 65, 66, 127, 128, 129, 130, 4095, 4096, 4097}) {
-                    ASSERT_TRUE(Quoted(text, columns, width, growing, size, writing) == expected)
+                    ASSERT_TRUE(Quoted(text, columns, width, growing, size, writing, size % 2 == 1) ==
+                                expected)
                         << "pieces of " << size << " width " << width << " columns "
                         << ::testing::PrintToString(columns) << " writing " << static_cast<int>(writing);
                 }

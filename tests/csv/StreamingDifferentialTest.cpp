@@ -3,6 +3,8 @@
 // pick, random quote columns, both output encodings, byte-identical targets.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <random>
 
 #include "base/Exception.h"
@@ -272,6 +274,52 @@ TEST(StreamingRowShaped, GivesWhatTheLoadedTableGives) {
             ASSERT_TRUE(ReadBytes(folder / "stream.csv") == InMemory(folder, columns, encoding)) << encoding;
         }
         ExpectShapeOfLoadedTable(folder);
+    }
+}
+
+// A row wider than the rows written: near the end of the source the first
+// pass reads on for the width and the target is written again at once;
+// earlier, the width is found in a pass of its own first (the progress
+// starts again at 0 rather than at the second half). Either way the target
+// is the loaded table's.
+TEST(StreamingRowShaped, WidthThatGrowsLateIsReadOnFor) {
+    std::mt19937 random(1108);
+    test::TTempDir folder;
+    for (const auto& [words, codePage] :
+         {std::pair{&test::kUtf8Words, CP_UTF_8}, std::pair{&test::kShiftJisWords, CP_SHIFT_JIS}}) {
+        // A first row of 64 fields, far more than rows of RowShapedCsv reach
+        // (even where a stray mark joins a few), and pieces enough that the
+        // last begins after seven eighths.
+        std::string header;
+        for (int field = 0; field < 64; ++field)
+            header += (field > 0 ? ",h" : "h") + std::to_string(field);
+        const std::string body = header + "\r\n" + test::RowShapedCsv(random, 50000, *words);
+        ASSERT_GT(body.size(), std::size_t{3} << 20);
+        // After the first row wider than the rest, rows wider still: simple
+        // ones and one the machine reads byte by byte.
+        const std::string tail = test::RowShapedCsv(random, 20, *words) + std::string(70, ',') + "x\r\n" +
+                                 test::RowShapedCsv(random, 20, *words) + "a\"b" + std::string(75, ',') +
+                                 "y\n" + test::RowShapedCsv(random, 20, *words);
+        for (const bool late : {true, false}) {
+            SCOPED_TRACE(late);
+            const std::size_t at = body.find("\r\n", late ? body.size() - 4000 : body.size() / 5) + 2;
+            WriteBytes(folder / "in.csv", body.substr(0, at) + "\"w\"" + std::string(64, ',') +
+                                              "\"w\n\"\r\n" + body.substr(at) + tail);
+            ASSERT_EQ(DetectCsvFileCodePage(folder.File("in.csv")), codePage);
+            for (const std::int32_t encoding : {0, 1}) {
+                std::vector<double> done;
+                ConvertCsvFile(folder.File("in.csv"), {1, 64}, encoding, folder.File("stream.csv"),
+                               [&done](std::uint64_t part, std::uint64_t whole) {
+                                   done.push_back(static_cast<double>(part) / static_cast<double>(whole));
+                               });
+                ASSERT_TRUE(ReadBytes(folder / "stream.csv") == InMemory(folder, {1, 64}, encoding))
+                    << encoding;
+                const auto back = std::adjacent_find(done.begin(), done.end(), std::greater<>());
+                ASSERT_NE(back, done.end());
+                EXPECT_EQ(*back, late ? 1.0 : *back);
+                EXPECT_EQ(back[1] >= 0.5, late) << back[1];
+            }
+        }
     }
 }
 

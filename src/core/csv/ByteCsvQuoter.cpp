@@ -124,14 +124,24 @@ void TByteCsvQuoter::WriteEmptyRows() {
 }
 
 // Makes the field the machine is in the open one, before content is stored
-// in it; `remaining` bytes of the piece are still to come.
-void TByteCsvQuoter::OpenField(std::size_t remaining) {
+// in it; `remaining` bytes of the piece are still to come. False when
+// nothing is written any more, only the width read.
+bool TByteCsvQuoter::OpenField(std::size_t remaining) {
     // Before the row read last is finished: the first store of a row may
     // still widen the rows before it as long as none of them is written.
+    // A row that is wider than rows written means that the target must be
+    // written again, filled up to the widest row (see SetCountOn).
     if (FGrowing && FColumn >= FColumnCount) {
-        if (FRowsWritten) throw ECsvWidthGrew();
+        if (FRowsWritten && !FCounting) {
+            if (!FCountOn) throw ECsvWidthGrew();
+            FCounting = true;
+            FInRow = false;
+            FRowEnded = false;
+            FOutput.Size = 0;
+        }
         FColumnCount = FColumn + 1;
     }
+    if (FCounting) return false;
     if (!FInRow) {
         if (FRowEnded) FinishRow();
         WriteEmptyRows();
@@ -154,6 +164,7 @@ void TByteCsvQuoter::OpenField(std::size_t remaining) {
     // Content takes at most two bytes for each byte read (a doubled
     // quotation mark): the byte loop need not look at the room it has.
     Reserve(2 * remaining + 64);
+    return true;
 }
 
 // A row is finished (filled up, ended) only when the next one stores
@@ -200,7 +211,7 @@ inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
 // The machine calls these for nearly every field: they belong in its loop.
 [[gnu::always_inline]] inline void TByteCsvQuoter::Store(const char* bytes, std::size_t size,
                                                          std::size_t remaining) {
-    if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
+    if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining) && !OpenField(remaining)) return;
     if (FPieceHasStandIns && FOpenQuoted) {
         StoreDoubled(std::string_view(bytes, size));
         return;
@@ -212,13 +223,13 @@ inline bool TByteCsvQuoter::OpenNextField(std::size_t remaining) {
 }
 
 [[gnu::always_inline]] inline void TByteCsvQuoter::StoreQuote(std::size_t remaining) {
-    if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
+    if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining) && !OpenField(remaining)) return;
     FOutput.Data[FOutput.Size++] = '"';
     if (FOpenQuoted) FOutput.Data[FOutput.Size++] = '"';
 }
 
 [[gnu::always_inline]] inline void TByteCsvQuoter::StoreLineFeed(std::size_t remaining) {
-    if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining)) OpenField(remaining);
+    if ((!FInRow || FColumn != FOpenColumn) && !OpenNextField(remaining) && !OpenField(remaining)) return;
     FOutput.Data[FOutput.Size++] = '\n';
 }
 
@@ -373,9 +384,19 @@ __attribute__((target("avx512bw,avx512vbmi2,bmi2,pclmul"))) char* WriteFieldsCom
 // Rows that begin here and are simple are written whole, as the machine and
 // the calls it makes would write them, but without a call per field. They
 // are finished at once, which only a fixed width allows: a growing one is
-// fixed once a row is written (the machine throws ECsvWidthGrew for a
-// wider row, so such a row is left to it).
+// fixed once a row is written (a wider row is left to the machine, see
+// OpenField). Once only the width is read, rows are only counted.
 std::size_t TByteCsvQuoter::ReadRows(std::string_view text, std::size_t at) {
+    if (FCounting) {
+        if (FColumn != 0) return at;
+        return CountSimpleRows(
+            text, at,
+            [this, data = text.data()](std::size_t start, std::size_t count, std::size_t, std::size_t end,
+                                       std::size_t) QUILLMARK_IN_BLOCK_LOOP {
+                FColumnCount = std::max(FColumnCount, SimpleFieldsWithContent(data, start, end, count));
+                return true;
+            });
+    }
     if ((FGrowing && !FRowsWritten) || FInRow || FColumn != 0 || FColumnCount > kQuickColumns ||
         FPieceHasStandIns)
         return at;
@@ -513,6 +534,7 @@ void TByteCsvQuoter::Feed(std::string_view text) {
 }
 
 void TByteCsvQuoter::Finish() {
+    if (FCounting) throw ECsvWidthGrew{FColumnCount};
     // Line breaks after the last stored byte add nothing.
     if (FInRow || FRowEnded) FinishRow();
     if (FOutput.Size > 0) FOut.Take(FOutput);

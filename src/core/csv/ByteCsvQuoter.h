@@ -19,8 +19,8 @@ namespace quillmark {
 // writes the quoted target form of it, in the same code page, to `out`. For
 // UTF-8 the bytes are those TUtf8CsvSplitter, TUtf8QuotedCsvSink and
 // TUtf8QuotedCsvWriter (to a UTF-8 target) give together, `columnCount` and
-// `growing` meaning what they mean to the sink (ECsvWidthGrew included); it
-// only skips the calls between them.
+// `growing` meaning what they mean to the sink; it only skips the calls
+// between them (ECsvWidthGrew included, but see SetCountOn).
 //
 // Feed pieces of any size (characters may be cut between pieces); Finish
 // after the last. What reaches `out` always ends with a whole character when
@@ -45,6 +45,13 @@ class TByteCsvQuoter {
     enum class ERowWriting { Chosen, FieldByField, Compressed };
     void SetRowWriting(ERowWriting writing);
 
+    // Where the sink would throw ECsvWidthGrew (a row wider than rows
+    // already written) once this is set, the quoter writes no more, reads on
+    // for the widest row's width alone, and throws ECsvWidthGrew with that
+    // width from Finish: near the end of a source, reading the rest for the
+    // width costs less than reading the whole source again.
+    void SetCountOn() { FCountOn = true; }
+
     // What the machine does, as TByteCsvMachine tells it: defined inline in
     // ByteCsvQuoter.cpp, for the machine's loop there.
     void Store(const char* bytes, std::size_t size, std::size_t remaining);
@@ -56,7 +63,7 @@ class TByteCsvQuoter {
 
   private:
     // Field and row bookkeeping, away from the byte loop.
-    void OpenField(std::size_t remaining);
+    bool OpenField(std::size_t remaining);
     bool OpenNextField(std::size_t remaining);
     void FinishRow();
     void WriteEmptyRows();
@@ -95,6 +102,8 @@ class TByteCsvQuoter {
     bool FOpenQuoted = false;     // it is in a quote column
     std::size_t FEmptyRows = 0;   // rows read since the last stored one, with nothing stored
     bool FRowsWritten = false;
+    bool FCountOn = false;   // see SetCountOn
+    bool FCounting = false;  // a row was wider than rows written: only the width is read on for
     std::size_t FCompressFrom =
         SIZE_MAX;  // quoted fields from which a simple row is written 64 bytes at a time
 

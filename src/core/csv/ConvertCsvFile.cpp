@@ -65,8 +65,17 @@ bool WriteFromBytes(const std::u16string& source, TCodePage sourceCodePage, cons
     static const std::vector<char16_t> none;
     TByteCsvQuoter quoter(background, quoteColumns, width, growing,
                           read != output ? QuotationMarkStandIns(output) : none);
+    // A row wider than the rows written once most of the source is read:
+    // the rest is read for the width alone rather than the whole source
+    // again before the target is written anew.
+    const TProgressCallback report = [&quoter, &progress, pass, passes](std::uint64_t done,
+                                                                        std::uint64_t total) {
+        const std::uint64_t size = total / passes;
+        if (done - pass * size >= size - size / 8) quoter.SetCountOn();
+        if (progress) progress(done, total);
+    };
     if (!ReadCsvFileAs(
-            source, read, [&quoter](std::string_view text) { quoter.Feed(text); }, progress, pass, passes))
+            source, read, [&quoter](std::string_view text) { quoter.Feed(text); }, report, pass, passes))
         return false;
     quoter.Finish();
     background.Finish();
@@ -131,19 +140,24 @@ void Convert(const std::u16string& source, TCodePage codePage, bool bytes, const
         return;
     }
     // Most files have rows of one width, or their widest row first: one pass
-    // learns the width as it goes. Otherwise the widest row is found first
-    // and every row filled up to it, in a new temporary file.
+    // learns the width as it goes. Otherwise every row is filled up to the
+    // widest, in a new temporary file: the first pass reads on for its width
+    // where it can, else the width is found first.
+    std::size_t width = 0;
     try {
         WriteTarget(source, codePage, bytes, quoteColumns, encoding, *file, progress, 0, true, 0, 1);
         return;
-    } catch (const ECsvWidthGrew&) {
+    } catch (const ECsvWidthGrew& grew) {
+        width = grew.Width;
     }
     file.reset();
-    TCsvShape shape;
-    if (!ReadCsvShape(source, shape, progress, false, 0, 2)) throw Exception(messages::CsvReadFailed);
+    if (width == 0) {
+        TCsvShape shape;
+        if (!ReadCsvShape(source, shape, progress, false, 0, 2)) throw Exception(messages::CsvReadFailed);
+        width = shape.ColCount;
+    }
     file = std::make_unique<TSafeFileWriter>(target);
-    WriteTarget(source, codePage, bytes, quoteColumns, encoding, *file, progress, shape.ColCount, false, 1,
-                2);
+    WriteTarget(source, codePage, bytes, quoteColumns, encoding, *file, progress, width, false, 1, 2);
 }
 
 }  // namespace

@@ -8,8 +8,12 @@
 namespace quillmark {
 
 // Thrown by a growing TQuotedCsvSinkOf when a row turns out wider than rows
-// it has already written: they should have been filled up further.
-struct ECsvWidthGrew {};
+// it has already written: they should have been filled up further. `Width`
+// is the widest row's width where the thrower read on to the end for it
+// (TByteCsvQuoter), 0 where it did not.
+struct ECsvWidthGrew {
+    std::size_t Width = 0;
+};
 
 // Writes what the state machine stores straight to a quoted writer, as if
 // the whole table had been loaded first: every row gets `columnCount`
