@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <random>
 
 #include "base/CodePage.h"
 #include "base/Utf.h"
@@ -284,6 +285,64 @@ TEST(EndToEndCheck, StandInsThatBecomeSeparatorsBreakTheirFields) {
               "\"label\": \"b\", \"quoted\": true, \"breakingFields\": 1}, {\"index\": 2, \"letters\": "
               "\"C\", \"label\": \"c\", \"quoted\": false, \"breakingFields\": 1}, {\"index\": 3, "
               "\"letters\": \"D\", \"label\": \"d\", \"quoted\": false, \"breakingFields\": 0}]}\n");
+    EXPECT_EQ(result.Err, "");
+}
+
+// The same over thousands of rows, most of them read whole, some not (a
+// stray mark): fields whose only reason to break is such a character, one
+// whose suspects break it as well, several in one field, the mark inside a
+// field (which reads back as it is), each counted once.
+TEST(EndToEndCheck, StandInsInRowsReadWholeBreakTheirFieldsOnce) {
+    struct TVariant {
+        std::string Field;
+        int Breaks;
+        int Lossy;  // characters 1252 does not hold as they are
+    };
+    const std::vector<TVariant> variants = {
+        {"plain", 0, 0},
+        {"x\xEF\xBC\x82y", 0, 1},  // x＂y
+        {"\xEF\xBC\x82x", 1, 1},   // ＂x
+        {"a\xEF\xBC\x8C"
+         "b",
+         1, 1},  // a，b
+        {"\"q,r\"", 1, 0},
+        {"\"\xEF\xBC\x8Cq,r\"", 1, 1},       // "，q,r"
+        {"\"\xEF\xBC\x82q\"", 1, 1},         // "＂q"
+        {"\xEF\xBC\x8C\xEF\xBC\x8C", 1, 2},  // ，，
+        {"\xE5\xB1\xB1\xE7\x94\xB0", 0, 2},  // 山田
+        {"a\"b", 0, 0},                      // a row the machine reads byte by byte
+    };
+    std::mt19937 random(1252);
+    std::string source = "a,b,c,d\r\n";
+    std::vector<int> breaking(4, 0);
+    int lossy = 0;
+    for (int row = 0; row < 3000; ++row) {
+        for (std::size_t column = 0; column < 4; ++column) {
+            const TVariant& variant = variants[random() % variants.size()];
+            source += (column > 0 ? "," : "") + variant.Field;
+            breaking[column] += variant.Breaks;
+            lossy += variant.Lossy;
+        }
+        source += random() % 2 ? "\r\n" : "\n";
+    }
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", source);
+    const auto result = RunProgram(kProgram, {"--check", "/source:in.csv", "/quote:1", "/encoding:0"},
+                                   folder.Path(), {"LC_ALL=C"});
+    EXPECT_EQ(result.ExitCode, 0);
+    std::string expected =
+        "{\"encoding\": \"UTF-8\", \"codePage\": 65001, \"rows\": 3001, \"columns\": 4, "
+        "\"lossyCharacters\": " +
+        std::to_string(lossy) + ", \"columnsReport\": [";
+    for (std::size_t column = 0; column < 4; ++column) {
+        const std::string letter(1, static_cast<char>('A' + column)),
+            label(1, static_cast<char>('a' + column));
+        expected += std::string(column > 0 ? ", " : "") + "{\"index\": " + std::to_string(column) +
+                    ", \"letters\": \"" + letter + "\", \"label\": \"" + label +
+                    "\", \"quoted\": " + (column == 1 ? "true" : "false") +
+                    ", \"breakingFields\": " + std::to_string(breaking[column]) + "}";
+    }
+    EXPECT_EQ(result.Out, expected + "]}\n");
     EXPECT_EQ(result.Err, "");
 }
 

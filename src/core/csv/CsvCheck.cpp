@@ -233,42 +233,41 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     // per suspect (see TBlockClasses) and per character from 0x80 up rather
     // than per field. A plain field holds no separator and no mark and never
     // breaks; a quoted one breaks when its content holds a comma or a line
-    // feed or begins with a doubled mark, which its suspects show. The first
-    // row is the machine's, for its labels.
+    // feed or begins with a doubled mark, which its suspects show. For an
+    // ANSI target, the characters of all the rows read are looked at in one
+    // go after them. The first row is the machine's, for its labels.
     std::size_t ReadRows(std::string_view text, std::size_t at) {
         if (FColumn != 0 || FRow == 0) return at;
         const char* const data = text.data();
         // What was gathered of a row that proved not to be simple.
         FRowBreaking.clear();
         FLastBreaking = SIZE_MAX;
-        return CountSimpleRows(
+        const std::size_t next = CountSimpleRows(
             text, at,
-            [this, data, size = text.size()](std::size_t start, std::size_t count, std::size_t,
-                                             std::size_t end, std::size_t) QUILLMARK_IN_BLOCK_LOOP {
-                const std::size_t width = SimpleFieldsWithContent(data, start, end, count);
-                if (FAnsi) ScanRow(data, size, start, end);
-                for (const std::size_t field : FRowBreaking)
-                    if (field < width) AddBreaking(field);
-                FRowBreaking.clear();
-                FLastBreaking = SIZE_MAX;
-                FFieldBreaks = false;
-                FInField = false;
-                if (width > 0) {
-                    FCheck.RowCount = FRow + 1;
-                    FCheck.ColCount = std::max<std::uint64_t>(FCheck.ColCount, width);
-                }
-                ++FRow;
-                return true;
-            },
-            [this, data](std::size_t field, std::size_t at) QUILLMARK_IN_BLOCK_LOOP {
-                // A comma or line feed inside quotes breaks; an opening mark
-                // only when two marks follow it.
-                if (field != FLastBreaking &&
-                    (data[at] != '"' || (data[at + 1] == '"' && data[at + 2] == '"'))) {
-                    FRowBreaking.push_back(field);
-                    FLastBreaking = field;
-                }
-            });
+            [this, data](std::size_t start, std::size_t count, std::size_t, std::size_t end, std::size_t)
+                QUILLMARK_IN_BLOCK_LOOP {
+                    const std::size_t width = SimpleFieldsWithContent(data, start, end, count);
+                    for (const std::size_t field : FRowBreaking)
+                        if (field < width) AddBreaking(field);
+                    FRowBreaking.clear();
+                    FLastBreaking = SIZE_MAX;
+                    FFieldBreaks = false;
+                    FInField = false;
+                    if (width > 0) {
+                        FCheck.RowCount = FRow + 1;
+                        FCheck.ColCount = std::max<std::uint64_t>(FCheck.ColCount, width);
+                    }
+                    ++FRow;
+                    return true;
+                },
+            [this, data](std::size_t field, std::size_t at)
+                QUILLMARK_IN_BLOCK_LOOP { Suspect(data, field, at); });
+        if (FAnsi && next > at) {
+            FMarked.clear();
+            ScanRows(data, text.size(), at, next);
+            if (!FMarked.empty()) AddMarkedFields(text, at);
+        }
+        return next;
     }
 
     // The labels are the caller's to read: the text is not exact.
@@ -369,18 +368,56 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         Character(codePoint);
     }
 
-    // The characters from 0x80 up of a simple row, for an ANSI target: each
-    // is looked up; the rare one whose bytes there would break its field
-    // has the field found from the row's separators. `size` is how far the
-    // text may be read.
-    void ScanRow(const char* data, std::size_t size, std::size_t start, std::size_t end) {
+    // A suspect of a simple row's field (see CountSimpleRows): a comma or
+    // line feed inside quotes breaks; an opening mark only when two marks
+    // follow it.
+    QUILLMARK_IN_BLOCK_LOOP void Suspect(const char* data, std::size_t field, std::size_t at) {
+        if (field != FLastBreaking && (data[at] != '"' || (data[at + 1] == '"' && data[at + 2] == '"'))) {
+            FRowBreaking.push_back(field);
+            FLastBreaking = field;
+        }
+    }
+
+    // The characters of FMarked, whose bytes in the target would break
+    // their field (see NoteCharacter), in the simple rows read from `at`:
+    // those rows are read again, as seldom as such characters come, for
+    // each one's field, which breaks unless its suspects already made it.
+    void AddMarkedFields(std::string_view text, std::size_t at) {
+        const char* const data = text.data();
+        std::size_t marked = 0;
+        FRowBreaking.clear();
+        FLastBreaking = SIZE_MAX;
+        CountSimpleRows(
+            text, at,
+            [this, data, &marked](std::size_t start, std::size_t count, std::size_t, std::size_t end,
+                                  std::size_t next) {
+                const std::size_t width = SimpleFieldsWithContent(data, start, end, count);
+                for (; marked < FMarked.size() && FMarked[marked].At < next; ++marked) {
+                    const std::size_t field = BrokenField(data, start, FMarked[marked]);
+                    if (field < width &&
+                        std::find(FRowBreaking.begin(), FRowBreaking.end(), field) == FRowBreaking.end()) {
+                        FRowBreaking.push_back(field);
+                        AddBreaking(field);
+                    }
+                }
+                FRowBreaking.clear();
+                FLastBreaking = SIZE_MAX;
+                return marked < FMarked.size();
+            },
+            [this, data](std::size_t field, std::size_t at) { Suspect(data, field, at); });
+    }
+
+    // The characters from 0x80 up of simple rows (bytes `start` to `end`),
+    // for an ANSI target: each is looked up (see NoteCharacter). `size` is
+    // how far the text may be read.
+    void ScanRows(const char* data, std::size_t size, std::size_t start, std::size_t end) {
         const auto* const bytes = reinterpret_cast<const std::uint8_t*>(data);
         std::size_t i = start;
 #if defined(__x86_64__) && defined(__GNUC__)
         static const bool avx512 = __builtin_cpu_supports("avx512bw") &&
                                    __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2") &&
                                    __builtin_cpu_supports("popcnt");
-        if (avx512) i = ScanRowAvx512(bytes, size, start, end);
+        if (avx512) i = ScanRowsAvx512(bytes, size, start, end);
 #endif
 #if defined(__SSE2__) || defined(_M_X64)
         // Sixteen bytes at a time while the two after them can be read: the
@@ -423,20 +460,20 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                 if (other == 0) continue;
             }
             for (unsigned rest = leads; rest != 0; rest &= rest - 1)
-                Utf8CharacterOfRow(bytes, i + static_cast<std::size_t>(std::countr_zero(rest)), start);
+                Utf8CharacterOfRow(bytes, i + static_cast<std::size_t>(std::countr_zero(rest)));
         }
 #endif
         for (; i < end; ++i)
-            if (bytes[i] >= 0xC0) Utf8CharacterOfRow(bytes, i, start);
+            if (bytes[i] >= 0xC0) Utf8CharacterOfRow(bytes, i);
     }
 
 #if defined(__x86_64__) && defined(__GNUC__)
-    // ScanRow's first part, 64 bytes at a time while the two after them can
+    // ScanRows' first part, 64 bytes at a time while the two after them can
     // be read: where all the characters that begin in a block are of three
     // bytes, their code points are worked out together and only looked up
     // one by one, in the bits of those kept as they are. Returns where it
     // stopped, past `end` when it got there.
-    __attribute__((target("avx512bw,avx512vbmi2,bmi2,popcnt"))) std::size_t ScanRowAvx512(
+    __attribute__((target("avx512bw,avx512vbmi2,bmi2,popcnt"))) std::size_t ScanRowsAvx512(
         const std::uint8_t* bytes, std::size_t size, std::size_t start, std::size_t end) {
         const std::uint64_t* const kept = FCharacters.Kept();
         std::size_t i = start;
@@ -471,48 +508,55 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                 if ((other & 1) == 0) continue;
             }
             for (std::uint64_t rest = leads; rest != 0; rest &= rest - 1)
-                Utf8CharacterOfRow(bytes, i + static_cast<std::size_t>(std::countr_zero(rest)), start);
+                Utf8CharacterOfRow(bytes, i + static_cast<std::size_t>(std::countr_zero(rest)));
         }
         return i;
     }
 #endif
 
-    // The character of a simple row (from `start`) whose lead byte is at `at`.
-    void Utf8CharacterOfRow(const std::uint8_t* bytes, std::size_t at, std::size_t start) {
+    // The character of the simple rows whose lead byte is at `at`.
+    void Utf8CharacterOfRow(const std::uint8_t* bytes, std::size_t at) {
         const std::uint8_t lead = bytes[at];
         const std::size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : 2;
         char32_t codePoint = lead & (0x7F >> length);
         for (std::size_t k = 1; k < length; ++k)
             codePoint = (codePoint << 6) | (bytes[at + k] & 0x3F);
         if (const std::uint8_t flags = FCharacters.Of(codePoint); flags != TTargetCharacters::kKnown)
-            NoteCharacter(flags, reinterpret_cast<const char*>(bytes), start, at);
+            NoteCharacter(flags, at);
     }
 
-    // A character of a simple row (from `start`) that is lossy or whose
-    // bytes in the target would break its field (at `at`). Its field is
-    // found from the row's start, as seldom as such characters come.
-    void NoteCharacter(std::uint8_t flags, const char* data, std::size_t start, std::size_t at) {
+    // A character of the simple rows (at `at`) that is lossy or whose bytes
+    // in the target would break its field: the latter is marked, for
+    // AddMarkedFields.
+    void NoteCharacter(std::uint8_t flags, std::size_t at) {
         if (flags & TTargetCharacters::kLossy) ++FCheck.LossyCharacters;
-        if (flags & (TTargetCharacters::kBreaks | TTargetCharacters::kOpensQuote)) {
-            std::size_t field = 0, begin = start;
-            bool quoted = false;
-            for (std::size_t i = start; i < at; ++i) {
-                if (data[i] == '"') {
-                    quoted = !quoted;
-                } else if (data[i] == ',' && !quoted) {
-                    ++field;
-                    begin = i + 1;
-                }
-            }
-            if (data[begin] == '"') ++begin;
-            if ((flags & TTargetCharacters::kBreaks) || at == begin) MarkBreaking(field);
-        }
+        if (flags & (TTargetCharacters::kBreaks | TTargetCharacters::kOpensQuote))
+            FMarked.push_back({at, flags});
     }
 
-    // Marks a field of the simple row being read as breaking, once.
-    void MarkBreaking(std::size_t field) {
-        if (std::find(FRowBreaking.begin(), FRowBreaking.end(), field) == FRowBreaking.end())
-            FRowBreaking.push_back(field);
+    // A character whose bytes in the target would break its field, or begin
+    // it with a quotation mark.
+    struct TMarked {
+        std::size_t At;
+        std::uint8_t Flags;  // TTargetCharacters's
+    };
+
+    // The field of a simple row (from `start`) that a marked character
+    // breaks: its own, when its bytes break any field or begin it with a
+    // quotation mark; SIZE_MAX when they do not.
+    static std::size_t BrokenField(const char* data, std::size_t start, TMarked marked) {
+        std::size_t field = 0, begin = start;
+        bool quoted = false;
+        for (std::size_t i = start; i < marked.At; ++i) {
+            if (data[i] == '"') {
+                quoted = !quoted;
+            } else if (data[i] == ',' && !quoted) {
+                ++field;
+                begin = i + 1;
+            }
+        }
+        if (data[begin] == '"') ++begin;
+        return (marked.Flags & TTargetCharacters::kBreaks) || marked.At == begin ? field : SIZE_MAX;
     }
 
     void AddBreaking(std::size_t column) {
@@ -532,7 +576,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     }
 
     TCsvCheck& FCheck;
-    std::array<std::uint16_t, 64> FCodes;  // ScanRowAvx512's code points
+    std::array<std::uint16_t, 64> FCodes;  // ScanRowsAvx512's code points
     TTargetCharacters& FCharacters;
     std::atomic<bool>& FExact;
     bool FAnsi;
@@ -548,6 +592,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     std::vector<std::uint64_t> FBreaking;
     std::vector<std::size_t> FRowBreaking;  // the fields of a simple row found to break so far
     std::size_t FLastBreaking = SIZE_MAX;   // the last of them
+    std::vector<TMarked> FMarked;           // see NoteCharacter
     std::vector<std::string> FFirstRow8;
     std::vector<std::u16string> FFirstRow16;
 };

@@ -143,7 +143,8 @@ struct TBlockClasses {
 class TBlockClassifier {
   public:
     // `quoteParity` is PrefixXor(masks.Quote); `after` the byte after the block.
-    TBlockClasses Classify(const TBlockMasks& masks, std::uint64_t quoteParity, char after) {
+    QUILLMARK_IN_BLOCK_LOOP TBlockClasses Classify(const TBlockMasks& masks, std::uint64_t quoteParity,
+                                                   char after) {
         const std::uint64_t quoted = quoteParity ^ FInQuotes;
         FInQuotes = static_cast<std::uint64_t>(static_cast<std::int64_t>(quoted) >> 63);
         TBlockClasses classes;
