@@ -153,6 +153,24 @@ TFieldCheck CheckField(std::u16string_view value, TTargetCharacters& characters,
 
 namespace {
 
+// Fields of a row, added to in the loop over a text's blocks, where a
+// vector's own append is not kept inline once several loops call it.
+class TFieldList {
+  public:
+    QUILLMARK_IN_BLOCK_LOOP void Add(std::size_t field) {
+        if (FSize == FFields.size()) FFields.resize(2 * FSize + 16);
+        FFields[FSize++] = field;
+    }
+    void Clear() { FSize = 0; }
+    bool Contains(std::size_t field) const { return std::find(begin(), end(), field) != end(); }
+    const std::size_t* begin() const { return FFields.data(); }
+    const std::size_t* end() const { return FFields.data() + FSize; }
+
+  private:
+    std::vector<std::size_t> FFields;
+    std::size_t FSize = 0;
+};
+
 // Gathers the check from what the CSV machine stores: the UTF-16 machine's
 // stores (as a sink) or the byte machine's, of UTF-8 text (as its actions).
 class TCheckCounter final : public ICsvSinkOf<char16_t> {
@@ -240,7 +258,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         if (FColumn != 0 || FRow == 0) return at;
         const char* const data = text.data();
         // What was gathered of a row that proved not to be simple.
-        FRowBreaking.clear();
+        FRowBreaking.Clear();
         FLastBreaking = SIZE_MAX;
         const std::size_t next = CountSimpleRows(
             text, at,
@@ -249,7 +267,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                     const std::size_t width = SimpleFieldsWithContent(data, start, end, count);
                     for (const std::size_t field : FRowBreaking)
                         if (field < width) AddBreaking(field);
-                    FRowBreaking.clear();
+                    FRowBreaking.Clear();
                     FLastBreaking = SIZE_MAX;
                     FFieldBreaks = false;
                     FInField = false;
@@ -373,7 +391,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     // follow it.
     QUILLMARK_IN_BLOCK_LOOP void Suspect(const char* data, std::size_t field, std::size_t at) {
         if (field != FLastBreaking && (data[at] != '"' || (data[at + 1] == '"' && data[at + 2] == '"'))) {
-            FRowBreaking.push_back(field);
+            FRowBreaking.Add(field);
             FLastBreaking = field;
         }
     }
@@ -385,7 +403,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     void AddMarkedFields(std::string_view text, std::size_t at) {
         const char* const data = text.data();
         std::size_t marked = 0;
-        FRowBreaking.clear();
+        FRowBreaking.Clear();
         FLastBreaking = SIZE_MAX;
         CountSimpleRows(
             text, at,
@@ -394,13 +412,12 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                 const std::size_t width = SimpleFieldsWithContent(data, start, end, count);
                 for (; marked < FMarked.size() && FMarked[marked].At < next; ++marked) {
                     const std::size_t field = BrokenField(data, start, FMarked[marked]);
-                    if (field < width &&
-                        std::find(FRowBreaking.begin(), FRowBreaking.end(), field) == FRowBreaking.end()) {
-                        FRowBreaking.push_back(field);
+                    if (field < width && !FRowBreaking.Contains(field)) {
+                        FRowBreaking.Add(field);
                         AddBreaking(field);
                     }
                 }
-                FRowBreaking.clear();
+                FRowBreaking.Clear();
                 FLastBreaking = SIZE_MAX;
                 return marked < FMarked.size();
             },
@@ -590,9 +607,9 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     std::string FCarry;              // UTF-8: the start of a character cut by a piece's end
     std::size_t FCarryNeeded = 0;
     std::vector<std::uint64_t> FBreaking;
-    std::vector<std::size_t> FRowBreaking;  // the fields of a simple row found to break so far
-    std::size_t FLastBreaking = SIZE_MAX;   // the last of them
-    std::vector<TMarked> FMarked;           // see NoteCharacter
+    TFieldList FRowBreaking;               // the fields of a simple row found to break so far
+    std::size_t FLastBreaking = SIZE_MAX;  // the last of them
+    std::vector<TMarked> FMarked;          // see NoteCharacter
     std::vector<std::string> FFirstRow8;
     std::vector<std::u16string> FFirstRow16;
 };
