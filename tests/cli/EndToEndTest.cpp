@@ -302,9 +302,7 @@ TEST(EndToEndCheck, StandInsInRowsReadWholeBreakTheirFieldsOnce) {
         {"plain", 0, 0},
         {"x\xEF\xBC\x82y", 0, 1},  // x＂y
         {"\xEF\xBC\x82x", 1, 1},   // ＂x
-        {"a\xEF\xBC\x8C"
-         "b",
-         1, 1},  // a，b
+        {"a\xEF\xBC\x8Cz", 1, 1},  // a，z
         {"\"q,r\"", 1, 0},
         {"\"\xEF\xBC\x8Cq,r\"", 1, 1},       // "，q,r"
         {"\"\xEF\xBC\x82q\"", 1, 1},         // "＂q"

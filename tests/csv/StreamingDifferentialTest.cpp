@@ -316,7 +316,9 @@ TEST(StreamingRowShaped, WidthThatGrowsLateIsReadOnFor) {
                     << encoding;
                 const auto back = std::adjacent_find(done.begin(), done.end(), std::greater<>());
                 ASSERT_NE(back, done.end());
-                EXPECT_EQ(*back, late ? 1.0 : *back);
+                if (late) {
+                    EXPECT_EQ(*back, 1.0) << "the first pass reads to the end";
+                }
                 EXPECT_EQ(back[1] >= 0.5, late) << back[1];
             }
         }
