@@ -25,6 +25,23 @@ __attribute__((target("avx512bw"), always_inline)) inline __m512i Widened(const 
         _mm512_set1_epi16(mask));
 }
 
+// The code point of each of the 32 bytes at `from` as if it led a
+// character of three bytes in UTF-8 (the two after it its trail bytes).
+__attribute__((target("avx512bw"), always_inline)) inline __m512i ThreeByteCodePoints(
+    const std::uint8_t* from) {
+    return _mm512_or_si512(_mm512_or_si512(_mm512_slli_epi16(Widened(from, 0x0F), 12),
+                                           _mm512_slli_epi16(Widened(from + 1, 0x3F), 6)),
+                           Widened(from + 2, 0x3F));
+}
+
+// Whether the processor takes the 64-byte paths: AVX-512 with VBMI2 (the
+// byte and word packing), BMI2 and bit counts.
+inline bool CanUseBlocks() {
+    static const bool can = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
+                            __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+    return can;
+}
+
 // Which bytes of `block` lead a two-byte character of 932; `endsLead` is 1
 // when the block's first byte ends a character begun before it. A byte that
 // cannot lead one is a character of its own or ends one, so every run of

@@ -48,14 +48,6 @@ class TSharedTable {
 std::atomic<std::uint32_t> gUtf8Pairs932[kPairs932];
 
 #if defined(__x86_64__) && defined(__GNUC__)
-// Whether the processor has what DecodeBlocksAvx512 and EncodeBlocksAvx512
-// use.
-bool CanUseBlocks() {
-    static const bool can = __builtin_cpu_supports("avx512bw") && __builtin_cpu_supports("avx512vbmi2") &&
-                            __builtin_cpu_supports("bmi2");
-    return can;
-}
-
 // The UTF-8 form of half-width katakana A1-DF (U+FF61-FF9F) in
 // gUtf8Pairs932's form.
 inline constexpr auto kKanaUtf8 = [] {
@@ -198,10 +190,7 @@ __attribute__((target("avx512bw,avx512vbmi2,bmi2"))) std::size_t EncodeBlocksAvx
         std::uint64_t bad = 0;
         for (unsigned half = 0; half < 2; ++half) {
             const std::uint8_t* const from = data + i + 32 * half;
-            const __m512i point =
-                _mm512_or_si512(_mm512_or_si512(_mm512_slli_epi16(Widened(from, 0x0F), 12),
-                                                _mm512_slli_epi16(Widened(from + 1, 0x3F), 6)),
-                                Widened(from + 2, 0x3F));
+            const __m512i point = ThreeByteCodePoints(from);
             bad |= static_cast<std::uint64_t>(
                        _mm512_cmplt_epu16_mask(point, _mm512_set1_epi16(0x800)) |
                        _mm512_cmpeq_epi16_mask(

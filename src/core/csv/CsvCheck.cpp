@@ -431,10 +431,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         const auto* const bytes = reinterpret_cast<const std::uint8_t*>(data);
         std::size_t i = start;
 #if defined(__x86_64__) && defined(__GNUC__)
-        static const bool avx512 = __builtin_cpu_supports("avx512bw") &&
-                                   __builtin_cpu_supports("avx512vbmi2") && __builtin_cpu_supports("bmi2") &&
-                                   __builtin_cpu_supports("popcnt");
-        if (avx512) i = ScanRowsAvx512(bytes, size, start, end);
+        if (CanUseBlocks()) i = ScanRowsAvx512(bytes, size, start, end);
 #endif
 #if defined(__SSE2__) || defined(_M_X64)
         // Sixteen bytes at a time while the two after them can be read: the
@@ -510,13 +507,8 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                 for (unsigned half = 0; half < 2; ++half) {
                     const std::uint8_t* const at = bytes + i + 32 * half;
                     const auto halfLeads = static_cast<__mmask32>(threes >> (32 * half));
-                    _mm512_storeu_si512(
-                        FCodes.data() + count,
-                        _mm512_maskz_compress_epi16(
-                            halfLeads,
-                            _mm512_or_si512(_mm512_or_si512(_mm512_slli_epi16(Widened(at, 0x0F), 12),
-                                                            _mm512_slli_epi16(Widened(at + 1, 0x3F), 6)),
-                                            Widened(at + 2, 0x3F))));
+                    _mm512_storeu_si512(FCodes.data() + count,
+                                        _mm512_maskz_compress_epi16(halfLeads, ThreeByteCodePoints(at)));
                     count += static_cast<std::size_t>(std::popcount(static_cast<std::uint32_t>(halfLeads)));
                 }
                 std::uint64_t other = 0;
