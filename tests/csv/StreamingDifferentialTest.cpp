@@ -519,6 +519,7 @@ TEST(ReadCsvShapeTest, ShiftJisByte80IsNoContent) {
             WriteBytes(folder / "in.csv", content);
             ASSERT_EQ(DetectCsvFileCodePage(folder.File("in.csv")), CP_SHIFT_JIS);
             const TCsvTable& table = LoadedTable(folder);
+            ASSERT_FALSE(table.empty());
             for (const bool withFirstRow : {true, false}) {
                 TCsvShape shape;
                 ASSERT_TRUE(ReadCsvShape(folder.File("in.csv"), shape, {}, withFirstRow));
