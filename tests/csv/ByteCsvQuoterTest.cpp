@@ -1,4 +1,5 @@
 #include "csv/ByteCsvQuoter.h"
+#include "csv/ParallelCsvQuoter.h"
 
 #include <gtest/gtest.h>
 
@@ -272,7 +273,8 @@ INSTANTIATE_TEST_SUITE_P(Shapes, ByteCsvQuoterShapes, ::testing::ValuesIn(test::
 // quotation marks: in quoted fields they are doubled as the marks are, in
 // the others left as they are, whether the piece is read row by row or by
 // the machine. Pieces end with whole characters, as the reader's do.
-TEST(ByteCsvQuoterStandIns, DoubledInQuotedFieldsOnly) {
+// The text of DoubledInQuotedFieldsOnly and its target.
+std::pair<std::string, std::string> StandInText(std::size_t& plain) {
     const std::string mark = "\xEF\xBC\x82", prime = "\xCA\xBA";
     // Rows without a stand-in first: a piece of them is read row by row.
     std::string text, expected;
@@ -280,24 +282,143 @@ TEST(ByteCsvQuoterStandIns, DoubledInQuotedFieldsOnly) {
         text += "plain,\"r\xC3\xA9\"\"w\",q\r\n";
         expected += "\"plain\",\"r\xC3\xA9\"\"w\",q\r\n";
     }
-    const std::size_t plain = text.size();
+    plain = text.size();
     for (int row = 0; row < 12; ++row) {
         text += "a" + mark + ",\"" + prime + "x\"\"\"," + mark + "\r\n" + "plain,row,\"q\"\n";
         expected += "\"a" + mark + mark + "\",\"" + prime + prime + "x\"\"\"," + mark + "\r\n" +
                     "\"plain\",\"row\",q\r\n";
     }
+    return {text, expected};
+}
+
+// Feeds `text` in pieces of about `pieceSize` that end with whole characters.
+template <class TQuoter>
+void FeedWholeCharacters(TQuoter& quoter, std::string_view text, std::size_t pieceSize) {
+    for (std::size_t at = 0; at < text.size();) {
+        std::size_t end = std::min(text.size(), at + pieceSize);
+        while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
+            ++end;
+        quoter.Feed(text.substr(at, end - at));
+        at = end;
+    }
+}
+
+TEST(ByteCsvQuoterStandIns, DoubledInQuotedFieldsOnly) {
+    std::size_t plain = 0;
+    const auto [text, expected] = StandInText(plain);
     for (const std::size_t pieceSize :
          {std::size_t{1}, std::size_t{7}, std::size_t{64}, plain, text.size()}) {
         SCOPED_TRACE(pieceSize);
         TStringSink out;
         TByteCsvQuoter quoter(out, {0, 1}, 3, false, {0x02BA, 0xFF02});
-        for (std::size_t at = 0; at < text.size();) {
-            std::size_t end = std::min(text.size(), at + pieceSize);
-            while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80)
-                ++end;
-            quoter.Feed(std::string_view(text).substr(at, end - at));
-            at = end;
+        FeedWholeCharacters(quoter, text, pieceSize);
+        quoter.Finish();
+        EXPECT_EQ(Escape(out.Bytes), Escape(expected));
+    }
+}
+
+// The target TParallelCsvQuoter writes, as Quoted gives TByteCsvQuoter's.
+std::optional<std::string> QuotedInParts(std::string_view text, const TColumnSet& columns, std::size_t width,
+                                         bool growing, std::size_t pieceSize,
+                                         const TParallelCsvQuoter::TOptions& options, bool countOn) {
+    TStringSink out;
+    TParallelCsvQuoter quoter(out, columns, width, growing, {}, options);
+    if (countOn) quoter.SetCountOn();
+    try {
+        for (std::size_t at = 0; at < text.size(); at += pieceSize)
+            quoter.Feed(std::string(text.substr(at, pieceSize)));
+        quoter.Finish();
+    } catch (const ECsvWidthGrew& grew) {
+        EXPECT_EQ(grew.Width, countOn ? Widest(text) : 0) << Escape(text) << " pieces of " << pieceSize;
+        return std::nullopt;
+    }
+    return out.Bytes;
+}
+
+// Parts as small as a byte or a few rows, cut after any line feed (inside
+// quotes too, where the part before reads on), after empty rows and rows
+// of empty fields, with or without a line feed in them, on one thread or
+// several: the bytes of one quoter, the width it finds when rows grow.
+TEST(ParallelCsvQuoterTest, GivesWhatOneQuoterGives) {
+    std::mt19937 random(5150);
+    for (int round = 0; round < 300; ++round) {
+        std::string text;
+        for (int i = random() % 60; i > 0; --i)
+            text += kTokens[random() % kTokens.size()];
+        TColumnSet columns;
+        for (int i = random() % 4; i > 0; --i)
+            columns.insert(static_cast<std::int32_t>(random() % 6));
+        const bool growing = random() % 2 == 0;
+        const std::size_t width = random() % 7;
+        const bool countOn = random() % 2 == 0;
+        TParallelCsvQuoter::TOptions options;
+        options.Always = true;
+        options.PartBytes = std::size_t{1} + random() % 24;
+        options.FirstBytes = random() % 3 == 0 ? 0 : random() % 30;
+        options.Threads = 1 + random() % 3;
+        const std::optional<std::string> expected =
+            Quoted(text, columns, width, growing, text.size() + 1, ERowWriting::Chosen, countOn);
+        for (const std::size_t size : {std::size_t{1}, std::size_t{5}, std::size_t{64}, text.size() + 1}) {
+            const std::optional<std::string> quoted =
+                QuotedInParts(text, columns, width, growing, size, options, countOn);
+            ASSERT_EQ(quoted.has_value(), expected.has_value())
+                << Escape(text) << " pieces of " << size << " parts of " << options.PartBytes;
+            if (expected) {
+                ASSERT_EQ(Escape(*quoted), Escape(*expected))
+                    << Escape(text) << " pieces of " << size << " parts of " << options.PartBytes << " from "
+                    << options.FirstBytes << " width " << width << " growing " << growing;
+            }
         }
+    }
+}
+
+// Every shape of file in parts of about a row to many rows, the widest row
+// of a ragged file late in it.
+class ParallelCsvQuoterShapes : public ::testing::TestWithParam<test::TCsvShapeName> {};
+
+TEST_P(ParallelCsvQuoterShapes, GiveWhatOneQuoterGives) {
+    std::mt19937 random(99);
+    const std::string text = test::ShapedCsv(
+        GetParam().Kind, random, GetParam().Kind == test::TCsvShapeKind::Wide ? 60 : 400, test::kUtf8Words);
+    for (const TColumnSet& columns : {TColumnSet{}, TColumnSet{1, 10}, TColumnSet{0, 2, 3, 150, 5000}}) {
+        for (const std::size_t width : {std::size_t{0}, std::size_t{12}}) {
+            const bool growing = width == 0;
+            for (const bool countOn : {false, true}) {
+                const std::optional<std::string> expected =
+                    Quoted(text, columns, width, growing, text.size(), ERowWriting::Chosen, countOn);
+                for (const std::size_t part : {40, 200, 1000, 4096}) {
+                    TParallelCsvQuoter::TOptions options;
+                    options.Always = true;
+                    options.PartBytes = part;
+                    options.FirstBytes = 300;
+                    options.Threads = 2;
+                    ASSERT_TRUE(QuotedInParts(text, columns, width, growing, 4096, options, countOn) ==
+                                expected)
+                        << "parts of " << part << " width " << width << " count on " << countOn << " columns "
+                        << ::testing::PrintToString(columns);
+                }
+            }
+        }
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Shapes, ParallelCsvQuoterShapes, ::testing::ValuesIn(test::kCsvShapes),
+                         [](const auto& info) { return std::string(info.param.Name); });
+
+// Stand-ins are doubled in the parts as in one quoter.
+TEST(ParallelCsvQuoterTest, DoublesStandInsInQuotedFields) {
+    std::size_t plain = 0;
+    const auto [text, expected] = StandInText(plain);
+    for (const std::size_t part : {std::size_t{1}, std::size_t{30}, std::size_t{100}}) {
+        SCOPED_TRACE(part);
+        TStringSink out;
+        TParallelCsvQuoter::TOptions options;
+        options.Always = true;
+        options.PartBytes = part;
+        options.FirstBytes = 0;
+        options.Threads = 2;
+        TParallelCsvQuoter quoter(out, {0, 1}, 3, false, {0x02BA, 0xFF02}, options);
+        FeedWholeCharacters(quoter, text, 7);
         quoter.Finish();
         EXPECT_EQ(Escape(out.Bytes), Escape(expected));
     }

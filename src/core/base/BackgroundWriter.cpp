@@ -8,8 +8,10 @@ namespace quillmark {
 
 namespace {
 
-// Bytes gathered before they are handed over, and buffers allowed to wait.
+// Bytes gathered before they are handed over, buffers taken as they are
+// from this size on, and buffers allowed to wait.
 constexpr std::size_t kHandOverBytes = std::size_t{1} << 20;
+constexpr std::size_t kTakenFrom = std::size_t{1} << 16;
 constexpr std::size_t kMostWaiting = 8;
 
 }  // namespace
@@ -35,7 +37,7 @@ void TBackgroundWriter::Write(std::string_view bytes) {
 
 void TBackgroundWriter::Take(TByteBuffer& buffer) {
     // Small pieces are gathered as Write gathers them.
-    if (buffer.Size < kHandOverBytes || FCurrent.Size > 0) {
+    if (buffer.Size < kTakenFrom || FCurrent.Size > 0) {
         Write(buffer.View());
         buffer.Size = 0;
         return;

@@ -30,6 +30,8 @@ namespace quillmark {
 namespace {
 
 constexpr std::size_t kWriteBufferSize = 1 << 20;
+// Bytes written as they come, not copied into the buffer, from this size on.
+constexpr std::size_t kWrittenAsTheyComeFrom = 1 << 16;
 // Written bytes handed to the disk at a time while writing goes on, so that
 // the flush before the commit has little left to wait for.
 constexpr std::uint64_t kWritebackBytes = std::uint64_t{8} << 20;
@@ -478,8 +480,8 @@ void TSafeFileWriter::SetPermissions(std::filesystem::perms permissions) {
 
 void TSafeFileWriter::Write(std::string_view bytes) {
     if (FDescriptor < 0) RaiseWriteError(EBADF);
-    if (FBuffer.size() + bytes.size() > kWriteBufferSize) Flush();
-    if (bytes.size() >= kWriteBufferSize) {
+    if (FBuffer.size() + bytes.size() > kWriteBufferSize || bytes.size() >= kWrittenAsTheyComeFrom) Flush();
+    if (bytes.size() >= kWrittenAsTheyComeFrom) {
         WriteAll(bytes.data(), bytes.size());
     } else {
         FBuffer.append(bytes);
@@ -487,6 +489,7 @@ void TSafeFileWriter::Write(std::string_view bytes) {
 }
 
 void TSafeFileWriter::Flush() {
+    if (FBuffer.empty()) return;
     WriteAll(FBuffer.data(), FBuffer.size());
     FBuffer.clear();
 }

@@ -23,6 +23,8 @@ namespace quillmark {
 namespace {
 
 constexpr std::size_t kWriteBufferSize = 1 << 20;
+// Bytes written as they come, not copied into the buffer, from this size on.
+constexpr std::size_t kWrittenAsTheyComeFrom = 1 << 16;
 // The most handed to one ReadFile or WriteFile, whose counts are 32-bit.
 constexpr std::size_t kMostPerCall = std::size_t{1} << 30;
 
@@ -312,8 +314,8 @@ void TSafeFileWriter::Write(std::string_view bytes) {
     // target is still whole: the temporary file goes with the writer.
     CheckInterrupt();
     if (FDescriptor < 0) RaiseWriteError(ERROR_INVALID_HANDLE);
-    if (FBuffer.size() + bytes.size() > kWriteBufferSize) Flush();
-    if (bytes.size() >= kWriteBufferSize) {
+    if (FBuffer.size() + bytes.size() > kWriteBufferSize || bytes.size() >= kWrittenAsTheyComeFrom) Flush();
+    if (bytes.size() >= kWrittenAsTheyComeFrom) {
         WriteAll(bytes.data(), bytes.size());
     } else {
         FBuffer.append(bytes);
@@ -321,6 +323,7 @@ void TSafeFileWriter::Write(std::string_view bytes) {
 }
 
 void TSafeFileWriter::Flush() {
+    if (FBuffer.empty()) return;
     WriteAll(FBuffer.data(), FBuffer.size());
     FBuffer.clear();
 }

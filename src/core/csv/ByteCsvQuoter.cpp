@@ -533,6 +533,18 @@ void TByteCsvQuoter::Feed(std::string_view text) {
     FlushIfFull();
 }
 
+TByteCsvQuoter::TPartEnd TByteCsvQuoter::EndPart() {
+    TPartEnd end;
+    if (FMachine.State() == TCsvState::FieldStart && FColumn == 0 && !FCounting &&
+        (!FGrowing || FRowsWritten)) {
+        if (FRowEnded) FinishRow();
+        end.AtRowStart = true;
+        end.EmptyRows = FEmptyRows;
+    }
+    if (FOutput.Size > 0) FOut.Take(FOutput);
+    return end;
+}
+
 void TByteCsvQuoter::Finish() {
     if (FCounting) throw ECsvWidthGrew{FColumnCount};
     // Line breaks after the last stored byte add nothing.

@@ -52,6 +52,27 @@ class TByteCsvQuoter {
     // width costs less than reading the whole source again.
     void SetCountOn() { FCountOn = true; }
 
+    // For writing the rows of one text in parts, a quoter each (see
+    // TParallelCsvQuoter). EndPart hands on all that is written so far. Where
+    // the text fed so far ends at the start of a row and the width can no
+    // longer change without ECsvWidthGrew (it is fixed, or rows are
+    // written), it finishes the row read last and sets AtRowStart: another
+    // quoter of the same width, told SetRowsWritten, may then write the rows
+    // after it, once the EmptyRows rows read since the last row that stored
+    // something are written before its first byte (if it writes one).
+    struct TPartEnd {
+        bool AtRowStart = false;
+        std::size_t EmptyRows = 0;
+    };
+    TPartEnd EndPart();
+    void SetRowsWritten() { FRowsWritten = true; }
+    std::size_t ColumnCount() const { return FColumnCount; }
+    // Writes into `buffer` rather than a buffer of its own.
+    void UseBuffer(TByteBuffer&& buffer) {
+        FOutput = std::move(buffer);
+        FOutput.Size = 0;
+    }
+
     // What the machine does, as TByteCsvMachine tells it: defined inline in
     // ByteCsvQuoter.cpp, for the machine's loop there.
     void Store(const char* bytes, std::size_t size, std::size_t remaining);

@@ -8,8 +8,8 @@
 #include "base/Format.h"
 #include "base/Interrupt.h"
 #include "base/Messages.h"
-#include "csv/ByteCsvQuoter.h"
 #include "csv/CsvFileReader.h"
+#include "csv/ParallelCsvQuoter.h"
 #include "csv/QuotedCsvSink.h"
 #include "csv/QuotedCsvWriter.h"
 #include "text/TextReader.h"
@@ -63,8 +63,8 @@ bool WriteFromBytes(const std::u16string& source, TCodePage sourceCodePage, cons
     // UTF-8 written on into an ANSI code page: what it writes as quotation
     // marks is doubled in quoted fields.
     static const std::vector<char16_t> none;
-    TByteCsvQuoter quoter(background, quoteColumns, width, growing,
-                          read != output ? QuotationMarkStandIns(output) : none);
+    TParallelCsvQuoter quoter(background, quoteColumns, width, growing,
+                              read != output ? QuotationMarkStandIns(output) : none);
     // A row wider than the rows written once most of the source is read:
     // the rest is read for the width alone rather than the whole source
     // again before the target is written anew.

@@ -212,22 +212,28 @@ bool ReadShapeInParts(TCsvSource& source, TShapeCounter& counter, TByteCsvMachin
 
 }  // namespace
 
-std::optional<std::uint64_t> GuessRowStart(TFileStream& file, std::uint64_t from, std::uint64_t size) {
-    constexpr std::size_t kLook = std::size_t{1} << 16, kRows = 4, kTries = 64;
-    std::string window(static_cast<std::size_t>(std::min<std::uint64_t>(kLook, size - from)), '\0');
-    window.resize(file.ReadAt(from, window.data(), window.size()));
-    std::size_t at = 0;
+std::size_t FindRowStart(std::string_view text, std::size_t from) {
+    constexpr std::size_t kRows = 4, kTries = 64;
     for (std::size_t tries = 0; tries < kTries; ++tries) {
-        const std::size_t lineFeed = window.find('\n', at);
-        if (lineFeed == std::string::npos) break;
-        at = lineFeed + 1;
+        const std::size_t lineFeed = text.find('\n', from);
+        if (lineFeed == text.npos) break;
+        from = lineFeed + 1;
         std::size_t rows = 0;
-        CountSimpleRows(window, at, [&rows](std::size_t, std::size_t, std::size_t, std::size_t, std::size_t) {
+        CountSimpleRows(text, from, [&rows](std::size_t, std::size_t, std::size_t, std::size_t, std::size_t) {
             return ++rows < kRows;
         });
-        if (rows == kRows) return from + at;
+        if (rows == kRows) return from;
     }
-    return std::nullopt;
+    return text.npos;
+}
+
+std::optional<std::uint64_t> GuessRowStart(TFileStream& file, std::uint64_t from, std::uint64_t size) {
+    constexpr std::size_t kLook = std::size_t{1} << 16;
+    std::string window(static_cast<std::size_t>(std::min<std::uint64_t>(kLook, size - from)), '\0');
+    window.resize(file.ReadAt(from, window.data(), window.size()));
+    const std::size_t at = FindRowStart(window, 0);
+    if (at == window.npos) return std::nullopt;
+    return from + at;
 }
 
 bool ReadCsvFileAs(const std::u16string& fileName, TCodePage target,

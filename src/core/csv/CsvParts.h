@@ -29,6 +29,8 @@ inline constexpr std::size_t kPartPieceBytes = std::size_t{1} << 18;
 // followed by a few simple rows. A line feed inside quotes is rarely
 // followed by text that reads so, but it can be: the caller finds out.
 std::optional<std::uint64_t> GuessRowStart(TFileStream& file, std::uint64_t from, std::uint64_t size);
+// The same in `text`, from `from` on: the position of the row start, or npos.
+std::size_t FindRowStart(std::string_view text, std::size_t from);
 
 // Whether a file of `codePage` and `size` is one ReadInParts may split.
 inline bool ReadsInParts(TCodePage codePage, std::uint64_t size) {

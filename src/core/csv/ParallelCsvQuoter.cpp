@@ -1,0 +1,342 @@
+#include "csv/ParallelCsvQuoter.h"
+
+#include <algorithm>
+#include <cstring>
+#include <exception>
+
+#include "base/Threads.h"
+#include "csv/CsvParts.h"
+#include "csv/QuotedCsvSink.h"
+
+namespace quillmark {
+
+namespace {
+
+// A part without a line feed grows to this many times PartBytes before it
+// is cut anyway (the quoter before it then reads it on).
+constexpr std::size_t kMostPartsWithoutLineFeed = 8;
+constexpr unsigned kMostThreads = 4;
+// How far before a part's end a row start is looked for.
+constexpr std::size_t kLookBack = std::size_t{1} << 12;
+
+struct TDiscard final : IByteSink {
+    void Write(std::string_view) override {}
+};
+
+}  // namespace
+
+void TParallelCsvQuoter::TPart::Write(std::string_view bytes) {
+    TByteBuffer buffer;
+    buffer.Reserve(bytes.size());
+    std::memcpy(buffer.Data.get(), bytes.data(), bytes.size());
+    buffer.Size = bytes.size();
+    Buffers.push_back(std::move(buffer));
+}
+
+void TParallelCsvQuoter::TPart::Take(TByteBuffer& buffer) {
+    Buffers.push_back(std::move(buffer));
+    buffer = std::move(Spare);
+    Spare = TByteBuffer();
+}
+
+TParallelCsvQuoter::TParallelCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns,
+                                       std::size_t columnCount, bool growing,
+                                       const std::vector<char16_t>& standIns)
+    : TParallelCsvQuoter(out, quoteColumns, columnCount, growing, standIns, TOptions()) {}
+
+TParallelCsvQuoter::TParallelCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns,
+                                       std::size_t columnCount, bool growing,
+                                       const std::vector<char16_t>& standIns, const TOptions& options)
+    : FOut(out),
+      FQuoteColumns(quoteColumns),
+      FStandIns(standIns),
+      FGrowing(growing),
+      FOptions(options),
+      FFirst(out, FQuoteColumns, columnCount, growing, standIns) {
+    FOptions.PartBytes = std::max<std::size_t>(FOptions.PartBytes, 1);
+    if (FOptions.Threads == 0) {
+        FOptions.Threads = std::clamp(std::thread::hardware_concurrency(), 1u, kMostThreads);
+        // One processor gains nothing from parts.
+        if (FOptions.Threads < 2) FOptions.FirstBytes = SIZE_MAX;
+    }
+}
+
+TParallelCsvQuoter::~TParallelCsvQuoter() {
+    {
+        const std::lock_guard lock(FMutex);
+        FStop = true;
+    }
+    FJobs.notify_all();
+    for (std::thread& thread : FThreads)
+        thread.join();
+}
+
+void TParallelCsvQuoter::SetCountOn() {
+    FCountOn = true;
+    FFirst.SetCountOn();
+}
+
+void TParallelCsvQuoter::Feed(std::string_view text) {
+    if (FMode == EMode::Counting) {
+        FCounter->Feed(text);
+        return;
+    }
+    if (FMode == EMode::Parts) {
+        FOpen->Text.append(text);
+        Cut();
+        return;
+    }
+    // The first part ends at the last line feed of the piece that takes it
+    // past FirstBytes, when that is a row start past which the width is
+    // settled; else it goes on.
+    if (FFirstFed < FOptions.FirstBytes / 4 && FFirstFed + text.size() >= FOptions.FirstBytes / 4) {
+        FSampleSeconds = ProcessorSeconds();
+        FSampleTime = std::chrono::steady_clock::now();
+    }
+    FFirstFed += text.size();
+    if (FFirstFed >= FOptions.FirstBytes && FOptions.FirstBytes != SIZE_MAX && !WorthParts())
+        FOptions.FirstBytes = SIZE_MAX;
+    const std::size_t lineFeed = FFirstFed < FOptions.FirstBytes ? text.npos : text.rfind('\n');
+    if (lineFeed == text.npos) {
+        FFirst.Feed(text);
+        return;
+    }
+    FFirst.Feed(text.substr(0, lineFeed + 1));
+    FLastEnd = FFirst.EndPart();
+    if (!FLastEnd.AtRowStart) {
+        FFirst.Feed(text.substr(lineFeed + 1));
+        return;
+    }
+    FMode = EMode::Parts;
+    FWidth = FFirst.ColumnCount();
+    FEmptyRows = FLastEnd.EmptyRows;
+    FMostUnderWay = FOptions.Threads + 1;
+    for (unsigned k = 0; k < FOptions.Threads; ++k)
+        FThreads.emplace_back([this] { Run(); });
+    FOpen = NewPart();
+    FOpen->Text.assign(text.substr(lineFeed + 1));
+    Cut();
+}
+
+// Whether the processors were idle for more than half of one of them
+// since the measure began.
+bool TParallelCsvQuoter::WorthParts() const {
+    if (FOptions.Always) return true;
+    const std::chrono::duration<double> elapsed = std::chrono::steady_clock::now() - FSampleTime;
+    if (elapsed.count() <= 0) return false;
+    return (ProcessorSeconds() - FSampleSeconds) / elapsed.count() < FOptions.Threads - 0.5;
+}
+
+std::unique_ptr<TParallelCsvQuoter::TPart> TParallelCsvQuoter::NewPart() {
+    if (FFree.empty()) return std::make_unique<TPart>();
+    std::unique_ptr<TPart> part = std::move(FFree.back());
+    FFree.pop_back();
+    return part;
+}
+
+// Keeps what a part no longer needs for the parts after it.
+void TParallelCsvQuoter::Recycle(std::unique_ptr<TPart> part) {
+    for (TByteBuffer& buffer : part->Buffers)
+        FSpare.push_back(std::move(buffer));
+    part->Buffers.clear();
+    if (part->Spare.Capacity > 0) FSpare.push_back(std::move(part->Spare));
+    part->Spare = TByteBuffer();
+    part->Quoter.reset();
+    part->Text.clear();
+    part->Error = nullptr;
+    FFree.push_back(std::move(part));
+}
+
+// Hands on the open part while it is large enough, up to its last line feed.
+void TParallelCsvQuoter::Cut() {
+    while (FMode == EMode::Parts && FOpen->Text.size() >= FOptions.PartBytes) {
+        std::string& text = FOpen->Text;
+        // Preferably where a few simple rows follow a line feed: one inside
+        // quotes rarely is, and the part before would have to read on.
+        std::size_t cut = FindRowStart(text, text.size() - std::min(text.size(), kLookBack));
+        if (const std::size_t lineFeed = text.rfind('\n'); cut == text.npos && lineFeed != text.npos)
+            cut = lineFeed + 1;
+        if (cut == text.npos) {
+            if (text.size() < kMostPartsWithoutLineFeed * FOptions.PartBytes) return;
+            cut = text.size();
+        }
+        std::unique_ptr<TPart> next = NewPart();
+        next->Text.assign(text, cut);
+        text.resize(cut);
+        std::unique_ptr<TPart> full = std::move(FOpen);
+        FOpen = std::move(next);
+        Submit(std::move(full));
+    }
+}
+
+void TParallelCsvQuoter::Submit(std::unique_ptr<TPart> part) {
+    part->Quoter = std::make_unique<TByteCsvQuoter>(*part, FQuoteColumns, FWidth, FGrowing, FStandIns);
+    part->Quoter->SetRowsWritten();
+    // Room for all the part writes, as the quoter asks for it: a buffer
+    // that needs to grow on the way costs a copy and fresh memory.
+    const std::size_t room = 2 * part->Text.size() + 64;
+    TByteBuffer buffer;
+    if (!FSpare.empty()) {
+        buffer = std::move(FSpare.back());
+        FSpare.pop_back();
+        if (buffer.Capacity < room) buffer = TByteBuffer();
+    }
+    buffer.Size = 0;
+    buffer.Reserve(room);
+    part->Quoter->UseBuffer(std::move(buffer));
+    part->End = {};
+    part->Done = false;
+    part->Written = false;
+    {
+        const std::lock_guard lock(FMutex);
+        FQueue.push_back(part.get());
+    }
+    FJobs.notify_one();
+    FUnderWay.push_back(std::move(part));
+    while (FMode == EMode::Parts && FUnderWay.size() > FMostUnderWay)
+        TakeOldest();
+}
+
+// Takes the oldest part under way once it is quoted: its bytes go out when
+// the text before it ended at a row start; else the part before reads its
+// text on.
+void TParallelCsvQuoter::TakeOldest() {
+    std::unique_ptr<TPart> part = std::move(FUnderWay.front());
+    FUnderWay.pop_front();
+    {
+        std::unique_lock lock(FMutex);
+        FDone.wait(lock, [&part] { return part->Done; });
+    }
+    TPart* taken = part.get();
+    if (FLastEnd.AtRowStart) {
+        if (part->Error) {
+            try {
+                std::rethrow_exception(part->Error);
+            } catch (const ECsvWidthGrew&) {
+                if (!FCountOn) throw;
+            }
+            Count(part->Text);
+            Recycle(std::move(part));
+            return;
+        }
+        if (FLast) Recycle(std::move(FLast));
+        FLast = std::move(part);
+        FLastEnd = FLast->End;
+    } else {
+        const std::size_t from = FLast->Text.size();
+        FLast->Text += part->Text;
+        Recycle(std::move(part));
+        taken = FLast.get();
+        try {
+            FLast->Quoter->Feed(std::string_view(FLast->Text).substr(from));
+        } catch (const ECsvWidthGrew&) {
+            if (!FCountOn) throw;
+            Count(FLast->Text);
+            return;
+        }
+        FLastEnd = FLast->Quoter->EndPart();
+    }
+    Forward(*taken);
+    // The empty rows of a part that wrote nothing add to those before it.
+    if (FLastEnd.AtRowStart)
+        FEmptyRows = FLast->Written ? FLastEnd.EmptyRows : FEmptyRows + FLastEnd.EmptyRows;
+}
+
+// Hands on what a part wrote, after the empty rows that come before it.
+void TParallelCsvQuoter::Forward(TPart& part) {
+    const bool any =
+        std::ranges::any_of(part.Buffers, [](const TByteBuffer& buffer) { return buffer.Size > 0; });
+    if (any && !part.Written) {
+        part.Written = true;
+        if (FEmptyRows > 0) {
+            std::string row;
+            for (std::size_t column = 0; column < FWidth; ++column) {
+                if (column > 0) row += ',';
+                if (column <= INT32_MAX && FQuoteColumns.contains(static_cast<std::int32_t>(column)))
+                    row += "\"\"";
+            }
+            row += "\r\n";
+            for (; FEmptyRows > 0; --FEmptyRows)
+                FOut.Write(row);
+        }
+    }
+    for (TByteBuffer& buffer : part.Buffers) {
+        if (buffer.Size > 0) FOut.Take(buffer);
+        if (buffer.Capacity > 0) FSpare.push_back(std::move(buffer));
+    }
+    part.Buffers.clear();
+    if (FSpare.size() > FMostUnderWay + 2) FSpare.resize(FMostUnderWay + 2);
+}
+
+// A row wider than the rows written, in `text` read from a row start on:
+// the rest is read for the widest row's width alone.
+void TParallelCsvQuoter::Count(const std::string& text) {
+    static TDiscard discard;
+    FCounter = std::make_unique<TByteCsvQuoter>(discard, FQuoteColumns, FWidth, true, FStandIns);
+    FCounter->SetRowsWritten();
+    FCounter->SetCountOn();
+    FMode = EMode::Counting;
+    FCounter->Feed(text);
+    while (!FUnderWay.empty()) {
+        std::unique_ptr<TPart> part = std::move(FUnderWay.front());
+        FUnderWay.pop_front();
+        {
+            std::unique_lock lock(FMutex);
+            FDone.wait(lock, [&part] { return part->Done; });
+        }
+        FCounter->Feed(part->Text);
+        Recycle(std::move(part));
+    }
+    if (FOpen) {
+        FCounter->Feed(FOpen->Text);
+        Recycle(std::move(FOpen));
+    }
+}
+
+void TParallelCsvQuoter::Finish() {
+    if (FMode == EMode::First) {
+        FFirst.Finish();
+        return;
+    }
+    if (FMode == EMode::Parts) {
+        if (!FOpen->Text.empty()) Submit(std::move(FOpen));
+        while (FMode == EMode::Parts && !FUnderWay.empty())
+            TakeOldest();
+    }
+    if (FMode == EMode::Counting) {
+        FCounter->Finish();
+        throw ECsvWidthGrew();
+    }
+    // Text after the last row start: its row is finished as the end of any
+    // text finishes it.
+    if (!FLastEnd.AtRowStart) {
+        FLast->Quoter->Finish();
+        Forward(*FLast);
+    }
+}
+
+void TParallelCsvQuoter::Run() {
+    for (;;) {
+        TPart* part = nullptr;
+        {
+            std::unique_lock lock(FMutex);
+            FJobs.wait(lock, [this] { return FStop || !FQueue.empty(); });
+            if (FStop) return;
+            part = FQueue.front();
+            FQueue.pop_front();
+        }
+        try {
+            part->Quoter->Feed(part->Text);
+            part->End = part->Quoter->EndPart();
+        } catch (...) {
+            part->Error = std::current_exception();
+        }
+        {
+            const std::lock_guard lock(FMutex);
+            part->Done = true;
+        }
+        FDone.notify_all();
+    }
+}
+
+}  // namespace quillmark

@@ -1,0 +1,120 @@
+#pragma once
+
+#include <chrono>
+#include <condition_variable>
+#include <cstddef>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <string_view>
+#include <thread>
+#include <vector>
+
+#include "base/ByteBuffer.h"
+#include "base/ColumnSet.h"
+#include "base/FileSystem.h"
+#include "csv/ByteCsvQuoter.h"
+
+namespace quillmark {
+
+// TByteCsvQuoter's work on several processors: the same bytes to `out`, in
+// the same order, the same ECsvWidthGrew (see SetCountOn).
+//
+// The first part of the text is quoted in the caller's thread, until the
+// width is settled. From a row start on, the text is then cut into parts
+// after line feeds, and each part is quoted by a quoter of its own on a
+// thread of a small pool, as if a row began there. A line feed can be
+// inside quotes, which only the part before it knows once it is quoted:
+// the parts are taken in order, and a part whose predecessor did not end at
+// a row start is thrown away and its text read on by that predecessor, in
+// the caller's thread. What a part writes waits until the parts before it
+// are written: a few parts are under way at any time, so memory stays
+// bounded.
+class TParallelCsvQuoter {
+  public:
+    // Parts pay only where a processor would otherwise be idle: where the
+    // reading and writing threads already keep the others busy, the copies
+    // and hand-overs of parts cost more time than they save. How busy the
+    // processors are is measured while the first part is quoted.
+    struct TOptions {
+        std::size_t PartBytes = std::size_t{1} << 18;    // the size of a part, give or take a row
+        std::size_t FirstBytes = std::size_t{16} << 20;  // text quoted in the caller's thread first
+        unsigned Threads = 0;  // 0: one for each processor, up to four (no parts on one)
+        bool Always = false;   // parts after the first whatever the measure says
+    };
+
+    TParallelCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, std::size_t columnCount, bool growing,
+                       const std::vector<char16_t>& standIns);
+    TParallelCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, std::size_t columnCount, bool growing,
+                       const std::vector<char16_t>& standIns, const TOptions& options);
+    ~TParallelCsvQuoter();
+    TParallelCsvQuoter(const TParallelCsvQuoter&) = delete;
+    TParallelCsvQuoter& operator=(const TParallelCsvQuoter&) = delete;
+
+    void Feed(std::string_view text);
+    void Finish();
+    // As TByteCsvQuoter's: the widest row's width comes with ECsvWidthGrew
+    // when a row proves wider than the rows written once this is set.
+    void SetCountOn();
+
+  private:
+    // A part of the text, quoted apart; what it writes is kept in Buffers.
+    struct TPart final : IByteSink {
+        void Write(std::string_view bytes) override;
+        void Take(TByteBuffer& buffer) override;
+
+        std::string Text;
+        std::unique_ptr<TByteCsvQuoter> Quoter;
+        std::vector<TByteBuffer> Buffers;  // written, in order
+        TByteBuffer Spare;                 // handed back to the quoter for the next bytes
+        TByteCsvQuoter::TPartEnd End;
+        std::exception_ptr Error;
+        bool Done = false;     // quoted by the pool (under FMutex)
+        bool Written = false;  // some of its bytes went out
+    };
+
+    enum class EMode { First, Parts, Counting };
+
+    std::unique_ptr<TPart> NewPart();
+    void Recycle(std::unique_ptr<TPart> part);
+    void Cut();
+    void Submit(std::unique_ptr<TPart> part);
+    void TakeOldest();
+    void Forward(TPart& part);
+    void Count(const std::string& text);
+    bool WorthParts() const;
+    void Run();
+
+    IByteSink& FOut;
+    const TColumnSet FQuoteColumns;  // a copy: the parts' quoters are made later
+    std::vector<char16_t> FStandIns;
+    bool FGrowing;
+    TOptions FOptions;
+    EMode FMode = EMode::First;
+    bool FCountOn = false;
+    std::size_t FFirstFed = 0;
+    double FSampleSeconds = 0;  // the processor time used when the measure began
+    std::chrono::steady_clock::time_point FSampleTime;
+
+    TByteCsvQuoter FFirst;                     // the first part's quoter, writing to FOut
+    std::unique_ptr<TByteCsvQuoter> FCounter;  // reads the rest for the width alone
+    std::size_t FWidth = 0;                    // the width once the first part is quoted
+    std::size_t FEmptyRows = 0;                // rows read that stored nothing, not yet written
+    std::unique_ptr<TPart> FLast;              // the part taken last (none: the first part)
+    TByteCsvQuoter::TPartEnd FLastEnd;         // how the text taken so far ends
+    std::unique_ptr<TPart> FOpen;              // the part being filled
+    std::deque<std::unique_ptr<TPart>> FUnderWay;
+    std::vector<std::unique_ptr<TPart>> FFree;
+    std::vector<TByteBuffer> FSpare;
+    std::size_t FMostUnderWay = 0;
+
+    std::mutex FMutex;
+    std::condition_variable FJobs;
+    std::condition_variable FDone;
+    std::deque<TPart*> FQueue;
+    bool FStop = false;
+    std::vector<std::thread> FThreads;
+};
+
+}  // namespace quillmark
