@@ -352,7 +352,6 @@ TEST(ParallelCsvQuoterTest, GivesWhatOneQuoterGives) {
         const std::size_t width = random() % 7;
         const bool countOn = random() % 2 == 0;
         TParallelCsvQuoter::TOptions options;
-        options.Always = true;
         options.PartBytes = std::size_t{1} + random() % 24;
         options.FirstBytes = random() % 3 == 0 ? 0 : random() % 30;
         options.Threads = 1 + random() % 3;
@@ -388,7 +387,6 @@ TEST_P(ParallelCsvQuoterShapes, GiveWhatOneQuoterGives) {
                     Quoted(text, columns, width, growing, text.size(), ERowWriting::Chosen, countOn);
                 for (const std::size_t part : {40, 200, 1000, 4096}) {
                     TParallelCsvQuoter::TOptions options;
-                    options.Always = true;
                     options.PartBytes = part;
                     options.FirstBytes = 300;
                     options.Threads = 2;
@@ -413,7 +411,6 @@ TEST(ParallelCsvQuoterTest, DoublesStandInsInQuotedFields) {
         SCOPED_TRACE(part);
         TStringSink out;
         TParallelCsvQuoter::TOptions options;
-        options.Always = true;
         options.PartBytes = part;
         options.FirstBytes = 0;
         options.Threads = 2;

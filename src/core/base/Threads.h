@@ -10,8 +10,4 @@ namespace quillmark {
 // changes.
 void MarkBackgroundThread();
 
-// The processor time the process has used so far, all its threads
-// together, in seconds; 0 where the system does not tell.
-double ProcessorSeconds();
-
 }  // namespace quillmark

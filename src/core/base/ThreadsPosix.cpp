@@ -2,7 +2,6 @@
 
 #include <pthread.h>
 #include <sched.h>
-#include <time.h>
 
 namespace quillmark {
 
@@ -11,12 +10,6 @@ void MarkBackgroundThread() {
     const sched_param parameters{};
     pthread_setschedparam(pthread_self(), SCHED_BATCH, &parameters);
 #endif
-}
-
-double ProcessorSeconds() {
-    timespec time{};
-    if (::clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &time) != 0) return 0;
-    return static_cast<double>(time.tv_sec) + static_cast<double>(time.tv_nsec) / 1e9;
 }
 
 }  // namespace quillmark

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <chrono>
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
@@ -33,15 +32,12 @@ namespace quillmark {
 // bounded.
 class TParallelCsvQuoter {
   public:
-    // Parts pay only where a processor would otherwise be idle: where the
-    // reading and writing threads already keep the others busy, the copies
-    // and hand-overs of parts cost more time than they save. How busy the
-    // processors are is measured while the first part is quoted.
     struct TOptions {
-        std::size_t PartBytes = std::size_t{1} << 18;    // the size of a part, give or take a row
-        std::size_t FirstBytes = std::size_t{16} << 20;  // text quoted in the caller's thread first
-        unsigned Threads = 0;  // 0: one for each processor, up to four (no parts on one)
-        bool Always = false;   // parts after the first whatever the measure says
+        std::size_t PartBytes = std::size_t{1} << 18;   // the size of a part, give or take a row
+        std::size_t FirstBytes = std::size_t{4} << 20;  // text quoted in the caller's thread first
+        // Threads that quote parts; 0: one fewer than the processors, up to
+        // four, and no parts on fewer than four processors.
+        unsigned Threads = 0;
     };
 
     TParallelCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, std::size_t columnCount, bool growing,
@@ -83,7 +79,6 @@ class TParallelCsvQuoter {
     void TakeOldest();
     void Forward(TPart& part);
     void Count(const std::string& text);
-    bool WorthParts() const;
     void Run();
 
     IByteSink& FOut;
@@ -94,8 +89,6 @@ class TParallelCsvQuoter {
     EMode FMode = EMode::First;
     bool FCountOn = false;
     std::size_t FFirstFed = 0;
-    double FSampleSeconds = 0;  // the processor time used when the measure began
-    std::chrono::steady_clock::time_point FSampleTime;
 
     TByteCsvQuoter FFirst;                     // the first part's quoter, writing to FOut
     std::unique_ptr<TByteCsvQuoter> FCounter;  // reads the rest for the width alone
