@@ -4,7 +4,9 @@
 #include <pthread.h>
 #include <sched.h>
 
+#include <algorithm>
 #include <string>
+#include <thread>
 
 #include "base/BackgroundWriter.h"
 #include "base/ReadAhead.h"
@@ -52,6 +54,14 @@ TEST(ThreadsTest, ReadingAheadAndWritingBehindAreBackgroundThreads) {
 #else
     GTEST_SKIP() << "only Linux has a batch scheduling class";
 #endif
+}
+
+// The cores are told by the system (Wine answers the Windows call too): at
+// least one, at most the hardware threads.
+TEST(ThreadsTest, CoresAreAtMostTheHardwareThreads) {
+    const unsigned cores = ProcessorCores();
+    EXPECT_GE(cores, 1u);
+    EXPECT_LE(cores, std::max(1u, std::thread::hardware_concurrency()));
 }
 
 }  // namespace

@@ -10,4 +10,9 @@ namespace quillmark {
 // changes.
 void MarkBackgroundThread();
 
+// The processor cores the system has: two hardware threads of one core
+// count once. At most the hardware threads; those where the system does
+// not tell.
+unsigned ProcessorCores();
+
 }  // namespace quillmark

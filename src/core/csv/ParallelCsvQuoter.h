@@ -35,8 +35,8 @@ class TParallelCsvQuoter {
     struct TOptions {
         std::size_t PartBytes = std::size_t{1} << 18;   // the size of a part, give or take a row
         std::size_t FirstBytes = std::size_t{4} << 20;  // text quoted in the caller's thread first
-        // Threads that quote parts; 0: one fewer than the processors, up to
-        // four, and no parts on fewer than four processors.
+        // Threads that quote parts; 0: one fewer than the processor cores,
+        // up to four, and no parts on fewer than four cores.
         unsigned Threads = 0;
     };
 
