@@ -215,18 +215,13 @@ void TParallelCsvQuoter::TakeOldest() {
         FLast = std::move(part);
         FLastEnd = FLast->End;
     } else {
-        const std::size_t from = FLast->Text.size();
-        FLast->Text += part->Text;
+        // Counting, where it comes to that, goes on in the part before: its
+        // text need not be kept.
+        if (FCountOn) FLast->Quoter->SetCountOn();
+        FLast->Quoter->Feed(part->Text);
         Recycle(std::move(part));
-        taken = FLast.get();
-        try {
-            FLast->Quoter->Feed(std::string_view(FLast->Text).substr(from));
-        } catch (const ECsvWidthGrew&) {
-            if (!FCountOn) throw;
-            Count(FLast->Text);
-            return;
-        }
         FLastEnd = FLast->Quoter->EndPart();
+        taken = FLast.get();
     }
     Forward(*taken);
     // The empty rows of a part that wrote nothing add to those before it.
