@@ -10,9 +10,9 @@ namespace quillmark {
 // changes.
 void MarkBackgroundThread();
 
-// The processor cores the system has: two hardware threads of one core
-// count once. At most the hardware threads; those where the system does
-// not tell.
+// The processor cores the system has, looked up once: two hardware threads
+// of one core count once. At most the hardware threads; those where the
+// system does not tell.
 unsigned ProcessorCores();
 
 }  // namespace quillmark

@@ -19,7 +19,9 @@ void MarkBackgroundThread() {
 #endif
 }
 
-unsigned ProcessorCores() {
+namespace {
+
+unsigned CountCores() {
     const unsigned threads = std::thread::hardware_concurrency();
 #if defined(__linux__)
     // The distinct (package, core) pairs of the processors numbered from 0
@@ -36,6 +38,13 @@ unsigned ProcessorCores() {
     if (!cores.empty() && threads > 0) return std::min(threads, static_cast<unsigned>(cores.size()));
 #endif
     return threads;
+}
+
+}  // namespace
+
+unsigned ProcessorCores() {
+    static const unsigned cores = CountCores();
+    return cores;
 }
 
 }  // namespace quillmark

@@ -14,7 +14,9 @@ namespace quillmark {
 // too. The threads keep the normal priority.
 void MarkBackgroundThread() {}
 
-unsigned ProcessorCores() {
+namespace {
+
+unsigned CountCores() {
     const unsigned threads = std::thread::hardware_concurrency();
     DWORD size = 0;
     if (::GetLogicalProcessorInformationEx(RelationProcessorCore, nullptr, &size) ||
@@ -31,6 +33,13 @@ unsigned ProcessorCores() {
          at += reinterpret_cast<const SYSTEM_LOGICAL_PROCESSOR_INFORMATION_EX*>(buffer.data() + at)->Size)
         ++cores;
     return cores > 0 && threads > 0 ? std::min(threads, cores) : threads;
+}
+
+}  // namespace
+
+unsigned ProcessorCores() {
+    static const unsigned cores = CountCores();
+    return cores;
 }
 
 }  // namespace quillmark

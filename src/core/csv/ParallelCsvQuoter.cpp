@@ -61,11 +61,6 @@ TParallelCsvQuoter::TParallelCsvQuoter(IByteSink& out, const TColumnSet& quoteCo
       FOptions(options),
       FFirst(out, FQuoteColumns, columnCount, growing, standIns) {
     FOptions.PartBytes = std::max<std::size_t>(FOptions.PartBytes, 1);
-    if (FOptions.Threads == 0) {
-        const unsigned cores = ProcessorCores();
-        FOptions.Threads = std::clamp(cores, 2u, kMostThreads + 1) - 1;
-        if (cores < kPartsFromCores) FOptions.FirstBytes = SIZE_MAX;
-    }
 }
 
 TParallelCsvQuoter::~TParallelCsvQuoter() {
@@ -97,6 +92,12 @@ void TParallelCsvQuoter::Feed(std::string_view text) {
     // past FirstBytes, when that is a row start past which the width is
     // settled; else it goes on.
     FFirstFed += text.size();
+    // The cores are looked up only for a source this large.
+    if (FFirstFed >= FOptions.FirstBytes && FOptions.Threads == 0) {
+        const unsigned cores = ProcessorCores();
+        FOptions.Threads = std::clamp(cores, 2u, kMostThreads + 1) - 1;
+        if (cores < kPartsFromCores) FOptions.FirstBytes = SIZE_MAX;
+    }
     const std::size_t lineFeed = FFirstFed < FOptions.FirstBytes ? text.npos : text.rfind('\n');
     if (lineFeed == text.npos) {
         FFirst.Feed(text);
