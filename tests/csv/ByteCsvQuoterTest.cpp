@@ -63,15 +63,12 @@ std::size_t Widest(std::string_view text) {
     return sink.Width;
 }
 
-// The quoter's target; nullopt when the width grew after rows were written.
-// With `countOn`, the quoter then reads on to the end and tells the widest
-// row's width.
-std::optional<std::string> Quoted(std::string_view text, const TColumnSet& columns, std::size_t width,
-                                  bool growing, std::size_t pieceSize,
-                                  ERowWriting writing = ERowWriting::Chosen, bool countOn = false) {
-    TStringSink out;
-    TByteCsvQuoter quoter(out, columns, width, growing);
-    quoter.SetRowWriting(writing);
+// What `quoter` writes of `text` fed in pieces of `pieceSize`; nullopt when
+// the width grew after rows were written. With `countOn`, the quoter then
+// reads on to the end and tells the widest row's width.
+template <class TQuoter>
+std::optional<std::string> QuotedBy(TQuoter& quoter, const TStringSink& out, std::string_view text,
+                                    std::size_t pieceSize, bool countOn) {
     if (countOn) quoter.SetCountOn();
     try {
         // Each piece in memory of its own, no byte more, as a file's last
@@ -84,6 +81,16 @@ std::optional<std::string> Quoted(std::string_view text, const TColumnSet& colum
         return std::nullopt;
     }
     return out.Bytes;
+}
+
+// The quoter's target (see QuotedBy).
+std::optional<std::string> Quoted(std::string_view text, const TColumnSet& columns, std::size_t width,
+                                  bool growing, std::size_t pieceSize,
+                                  ERowWriting writing = ERowWriting::Chosen, bool countOn = false) {
+    TStringSink out;
+    TByteCsvQuoter quoter(out, columns, width, growing);
+    quoter.SetRowWriting(writing);
+    return QuotedBy(quoter, out, text, pieceSize, countOn);
 }
 
 // Well-formed UTF-8 without U+0080, as the cleaner leaves it.
@@ -317,22 +324,13 @@ TEST(ByteCsvQuoterStandIns, DoubledInQuotedFieldsOnly) {
     }
 }
 
-// The target TParallelCsvQuoter writes, as Quoted gives TByteCsvQuoter's.
+// The target TParallelCsvQuoter writes (see QuotedBy).
 std::optional<std::string> QuotedInParts(std::string_view text, const TColumnSet& columns, std::size_t width,
                                          bool growing, std::size_t pieceSize,
                                          const TParallelCsvQuoter::TOptions& options, bool countOn) {
     TStringSink out;
     TParallelCsvQuoter quoter(out, columns, width, growing, {}, options);
-    if (countOn) quoter.SetCountOn();
-    try {
-        for (std::size_t at = 0; at < text.size(); at += pieceSize)
-            quoter.Feed(std::string(text.substr(at, pieceSize)));
-        quoter.Finish();
-    } catch (const ECsvWidthGrew& grew) {
-        EXPECT_EQ(grew.Width, countOn ? Widest(text) : 0) << Escape(text) << " pieces of " << pieceSize;
-        return std::nullopt;
-    }
-    return out.Bytes;
+    return QuotedBy(quoter, out, text, pieceSize, countOn);
 }
 
 // Parts as small as a byte or a few rows, cut after any line feed (inside
