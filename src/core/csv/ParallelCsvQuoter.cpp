@@ -25,6 +25,8 @@ constexpr unsigned kMostThreads = 4;
 constexpr unsigned kPartsFromCores = 4;
 // How far before a part's end a row start is looked for.
 constexpr std::size_t kLookBack = std::size_t{1} << 12;
+// What the room for a part's output is rounded up to.
+constexpr std::size_t kRoomStep = std::size_t{1} << 16;
 
 struct TDiscard final : IByteSink {
     void Write(std::string_view) override {}
@@ -140,34 +142,54 @@ void TParallelCsvQuoter::Recycle(std::unique_ptr<TPart> part) {
     FFree.push_back(std::move(part));
 }
 
-// Hands on the open part while it is large enough, up to its last line feed.
+// Hands on the open part's text in parts of about PartBytes, each ending at
+// a row start, preferably where a few simple rows follow a line feed (one
+// inside quotes rarely is, and the part before would have to read on); the
+// text after the last stays open.
 void TParallelCsvQuoter::Cut() {
-    while (FMode == EMode::Parts && FOpen->Text.size() >= FOptions.PartBytes) {
-        std::string& text = FOpen->Text;
-        // Preferably where a few simple rows follow a line feed: one inside
-        // quotes rarely is, and the part before would have to read on.
-        std::size_t cut = FindRowStart(text, text.size() - std::min(text.size(), kLookBack));
-        if (const std::size_t lineFeed = text.rfind('\n'); cut == text.npos && lineFeed != text.npos)
-            cut = lineFeed + 1;
+    const std::string& text = FOpen->Text;
+    FCuts.clear();
+    for (std::size_t from = 0; text.size() - from >= FOptions.PartBytes;) {
+        const std::size_t near = from + FOptions.PartBytes - std::min(FOptions.PartBytes, kLookBack);
+        std::size_t cut = FindRowStart(text, near);
         if (cut == text.npos) {
-            if (text.size() < kMostPartsWithoutLineFeed * FOptions.PartBytes) return;
-            cut = text.size();
+            const std::size_t lineFeed = text.rfind('\n');
+            if (lineFeed != text.npos && lineFeed >= from) {
+                cut = lineFeed + 1;
+            } else if (text.size() - from >= kMostPartsWithoutLineFeed * FOptions.PartBytes) {
+                cut = text.size();
+            } else {
+                break;
+            }
         }
-        std::unique_ptr<TPart> next = NewPart();
-        next->Text.assign(text, cut);
-        text.resize(cut);
-        std::unique_ptr<TPart> full = std::move(FOpen);
-        FOpen = std::move(next);
-        Submit(std::move(full));
+        FCuts.push_back(cut);
+        from = cut;
     }
+    if (FCuts.empty()) return;
+    // Each byte is copied once: the first part keeps the open text.
+    std::unique_ptr<TPart> first = std::move(FOpen);
+    FOpen = NewPart();
+    FOpen->Text.assign(first->Text, FCuts.back());
+    std::vector<std::unique_ptr<TPart>> parts;
+    for (std::size_t k = 1; k < FCuts.size(); ++k) {
+        parts.push_back(NewPart());
+        parts.back()->Text.assign(first->Text, FCuts[k - 1], FCuts[k] - FCuts[k - 1]);
+    }
+    first->Text.resize(FCuts.front());
+    Submit(std::move(first));
+    for (std::unique_ptr<TPart>& part : parts)
+        Submit(std::move(part));
+    while (FMode == EMode::Parts && FUnderWay.size() > FMostUnderWay)
+        TakeOldest();
 }
 
 void TParallelCsvQuoter::Submit(std::unique_ptr<TPart> part) {
     part->Quoter = std::make_unique<TByteCsvQuoter>(*part, FQuoteColumns, FWidth, FGrowing, FStandIns);
     part->Quoter->SetRowsWritten();
     // Room for all the part writes, as the quoter asks for it: a buffer
-    // that needs to grow on the way costs a copy and fresh memory.
-    const std::size_t room = 2 * part->Text.size() + 64;
+    // that needs to grow on the way costs a copy and fresh memory. Rounded
+    // up, so that the buffers of parts before, of about the same size, serve.
+    const std::size_t room = (2 * part->Text.size() + 64 + kRoomStep - 1) / kRoomStep * kRoomStep;
     TByteBuffer buffer;
     if (!FSpare.empty()) {
         buffer = std::move(FSpare.back());
@@ -186,8 +208,6 @@ void TParallelCsvQuoter::Submit(std::unique_ptr<TPart> part) {
     }
     FJobs.notify_one();
     FUnderWay.push_back(std::move(part));
-    while (FMode == EMode::Parts && FUnderWay.size() > FMostUnderWay)
-        TakeOldest();
 }
 
 // Takes the oldest part under way once it is quoted: its bytes go out when

@@ -100,6 +100,7 @@ class TParallelCsvQuoter {
     std::deque<std::unique_ptr<TPart>> FUnderWay;
     std::vector<std::unique_ptr<TPart>> FFree;
     std::vector<TByteBuffer> FSpare;
+    std::vector<std::size_t> FCuts;  // where Cut ends parts
     std::size_t FMostUnderWay = 0;
 
     std::mutex FMutex;
