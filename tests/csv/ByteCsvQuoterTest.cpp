@@ -317,7 +317,8 @@ TEST(ByteCsvQuoterStandIns, DoubledInQuotedFieldsOnly) {
          {std::size_t{1}, std::size_t{7}, std::size_t{64}, plain, text.size()}) {
         SCOPED_TRACE(pieceSize);
         TStringSink out;
-        TByteCsvQuoter quoter(out, {0, 1}, 3, false, {0x02BA, 0xFF02});
+        const TColumnSet columns{0, 1};
+        TByteCsvQuoter quoter(out, columns, 3, false, {0x02BA, 0xFF02});
         FeedWholeCharacters(quoter, text, pieceSize);
         quoter.Finish();
         EXPECT_EQ(Escape(out.Bytes), Escape(expected));

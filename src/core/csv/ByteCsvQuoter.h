@@ -30,6 +30,8 @@ namespace quillmark {
 // code page writes as quotation marks (QuotationMarkStandIns): inside quoted
 // fields they are doubled, as the marks are. Pieces that hold one are then
 // read by the machine alone, and must end with a whole character.
+//
+// `quoteColumns` is kept by reference: it must outlive the quoter.
 class TByteCsvQuoter {
   public:
     TByteCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns, std::size_t columnCount,
