@@ -44,8 +44,7 @@ void TParallelCsvQuoter::TPart::Write(std::string_view bytes) {
 
 void TParallelCsvQuoter::TPart::Take(TByteBuffer& buffer) {
     Buffers.push_back(std::move(buffer));
-    buffer = std::move(Spare);
-    Spare = TByteBuffer();
+    buffer = TByteBuffer();
 }
 
 TParallelCsvQuoter::TParallelCsvQuoter(IByteSink& out, const TColumnSet& quoteColumns,
@@ -134,8 +133,6 @@ void TParallelCsvQuoter::Recycle(std::unique_ptr<TPart> part) {
     for (TByteBuffer& buffer : part->Buffers)
         FSpare.push_back(std::move(buffer));
     part->Buffers.clear();
-    if (part->Spare.Capacity > 0) FSpare.push_back(std::move(part->Spare));
-    part->Spare = TByteBuffer();
     part->Quoter.reset();
     part->Text.clear();
     part->Error = nullptr;

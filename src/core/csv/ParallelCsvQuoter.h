@@ -3,6 +3,7 @@
 #include <condition_variable>
 #include <cstddef>
 #include <deque>
+#include <exception>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -63,7 +64,6 @@ class TParallelCsvQuoter {
         std::string Text;
         std::unique_ptr<TByteCsvQuoter> Quoter;
         std::vector<TByteBuffer> Buffers;  // written, in order
-        TByteBuffer Spare;                 // handed back to the quoter for the next bytes
         TByteCsvQuoter::TPartEnd End;
         std::exception_ptr Error;
         bool Done = false;     // quoted by the pool (under FMutex)
