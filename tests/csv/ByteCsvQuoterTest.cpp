@@ -276,10 +276,6 @@ TEST_P(ByteCsvQuoterShapes, ComeOutAsTheMachineWritesThem) {
 INSTANTIATE_TEST_SUITE_P(Shapes, ByteCsvQuoterShapes, ::testing::ValuesIn(test::kCsvShapes),
                          [](const auto& info) { return std::string(info.param.Name); });
 
-// UTF-8 written on into a code page that writes "\u02BA" and "\uFF02" as
-// quotation marks: in quoted fields they are doubled as the marks are, in
-// the others left as they are, whether the piece is read row by row or by
-// the machine. Pieces end with whole characters, as the reader's do.
 // The text of DoubledInQuotedFieldsOnly and its target.
 std::pair<std::string, std::string> StandInText(std::size_t& plain) {
     const std::string mark = "\xEF\xBC\x82", prime = "\xCA\xBA";
@@ -310,6 +306,10 @@ void FeedWholeCharacters(TQuoter& quoter, std::string_view text, std::size_t pie
     }
 }
 
+// UTF-8 written on into a code page that writes "\u02BA" and "\uFF02" as
+// quotation marks: in quoted fields they are doubled as the marks are, in
+// the others left as they are, whether the piece is read row by row or by
+// the machine. Pieces end with whole characters, as the reader's do.
 TEST(ByteCsvQuoterStandIns, DoubledInQuotedFieldsOnly) {
     std::size_t plain = 0;
     const auto [text, expected] = StandInText(plain);

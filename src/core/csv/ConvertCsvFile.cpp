@@ -57,7 +57,8 @@ bool WriteFromBytes(const std::u16string& source, TCodePage sourceCodePage, cons
     const TCodePage output = OutputCodePage(encoding);
     const TCodePage read = TTextReader::ReadsAs(sourceCodePage, output) ? output : CP_UTF_8;
     // Encoding (where needed) and writing go on in a second thread while
-    // this one reads and quotes.
+    // this one reads and quotes (a large source on several threads, where
+    // the machine has the cores for it).
     TAnsiSink encoded(file);
     TBackgroundWriter background(read == output ? static_cast<IByteSink&>(file) : encoded);
     // UTF-8 written on into an ANSI code page: what it writes as quotation
