@@ -545,6 +545,12 @@ TByteCsvQuoter::TPartEnd TByteCsvQuoter::EndPart() {
     return end;
 }
 
+void TByteCsvQuoter::WriteEmptyRows(std::size_t count) {
+    FEmptyRows = count;
+    WriteEmptyRows();
+    if (FOutput.Size > 0) FOut.Take(FOutput);
+}
+
 void TByteCsvQuoter::Finish() {
     if (FCounting) throw ECsvWidthGrew{FColumnCount};
     // Line breaks after the last stored byte add nothing.

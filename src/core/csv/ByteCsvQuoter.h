@@ -69,6 +69,10 @@ class TByteCsvQuoter {
     TPartEnd EndPart();
     void SetRowsWritten() { FRowsWritten = true; }
     std::size_t ColumnCount() const { return FColumnCount; }
+    // Writes `count` rows of empty fields to `out` at once: for a quoter
+    // whose text ended at a row start, the empty rows another quoter read
+    // after it.
+    void WriteEmptyRows(std::size_t count);
     // Writes into `buffer` rather than a buffer of its own.
     void UseBuffer(TByteBuffer&& buffer) {
         FOutput = std::move(buffer);

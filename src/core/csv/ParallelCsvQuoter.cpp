@@ -253,17 +253,10 @@ void TParallelCsvQuoter::Forward(TPart& part) {
         std::ranges::any_of(part.Buffers, [](const TByteBuffer& buffer) { return buffer.Size > 0; });
     if (any && !part.Written) {
         part.Written = true;
-        if (FEmptyRows > 0) {
-            std::string row;
-            for (std::size_t column = 0; column < FWidth; ++column) {
-                if (column > 0) row += ',';
-                if (column <= INT32_MAX && FQuoteColumns.contains(static_cast<std::int32_t>(column)))
-                    row += "\"\"";
-            }
-            row += "\r\n";
-            for (; FEmptyRows > 0; --FEmptyRows)
-                FOut.Write(row);
-        }
+        // The first part's quoter, at the row start where it ended, writes
+        // them as it writes its own.
+        if (FEmptyRows > 0) FFirst.WriteEmptyRows(FEmptyRows);
+        FEmptyRows = 0;
     }
     for (TByteBuffer& buffer : part.Buffers) {
         if (buffer.Size > 0) FOut.Take(buffer);
