@@ -85,6 +85,11 @@ TEST_P(SimpleFieldsWithContent, CountUpToTheLastThatHoldsContent) {
     const TContentCase& row = GetParam();
     EXPECT_EQ(quillmark::SimpleFieldsWithContent(row.Row.data(), 0, row.Row.size(), row.Count), row.Fields)
         << Escape(row.Row);
+    // Told of a row as wide, it need only tell whether this one holds content.
+    const std::size_t known =
+        quillmark::SimpleFieldsWithContent(row.Row.data(), 0, row.Row.size(), row.Count, row.Count);
+    EXPECT_EQ(known == 0, row.Fields == 0) << Escape(row.Row);
+    EXPECT_LE(known, row.Count);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -93,6 +98,8 @@ INSTANTIATE_TEST_SUITE_P(
                       TContentCase{"QuotedLast", "a,\"b\"", 2, 2},
                       TContentCase{"EmptyAtTheEnd", "a,,\"\",,", 5, 1},
                       TContentCase{"OnlyEmptyFields", ",\"\",", 3, 0}, TContentCase{"EmptyRow", "", 1, 0},
+                      TContentCase{"OnlyEmptyQuotedFields", "\"\",\"\",\"\"", 3, 0},
+                      TContentCase{"OneMarkMoreThanEmptyFields", "\"\",\"\"\"\"", 2, 2},
                       TContentCase{"QuotedQuotationMark", "\"\"\"\"", 1, 1},
                       TContentCase{"QuotedCommaAndMark", "a,\"x,\"\"\"", 2, 2},
                       TContentCase{"QuotedEndingInCommaBeforeEmpty", "\"a,\"\"\",\"\"", 2, 1},

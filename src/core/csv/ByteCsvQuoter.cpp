@@ -393,7 +393,8 @@ std::size_t TByteCsvQuoter::ReadRows(std::string_view text, std::size_t at) {
             text, at,
             [this, data = text.data()](std::size_t start, std::size_t count, std::size_t, std::size_t end,
                                        std::size_t) QUILLMARK_IN_BLOCK_LOOP {
-                FColumnCount = std::max(FColumnCount, SimpleFieldsWithContent(data, start, end, count));
+                FColumnCount =
+                    std::max(FColumnCount, SimpleFieldsWithContent(data, start, end, count, FColumnCount));
                 return true;
             });
     }

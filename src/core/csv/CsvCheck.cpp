@@ -262,22 +262,23 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
         FLastBreaking = SIZE_MAX;
         const std::size_t next = CountSimpleRows(
             text, at,
-            [this, data](std::size_t start, std::size_t count, std::size_t, std::size_t end, std::size_t)
-                QUILLMARK_IN_BLOCK_LOOP {
-                    const std::size_t width = SimpleFieldsWithContent(data, start, end, count);
-                    for (const std::size_t field : FRowBreaking)
-                        if (field < width) AddBreaking(field);
-                    FRowBreaking.Clear();
-                    FLastBreaking = SIZE_MAX;
-                    FFieldBreaks = false;
-                    FInField = false;
-                    if (width > 0) {
-                        FCheck.RowCount = FRow + 1;
-                        FCheck.ColCount = std::max<std::uint64_t>(FCheck.ColCount, width);
-                    }
-                    ++FRow;
-                    return true;
-                },
+            [this, data](std::size_t start, std::size_t count, std::size_t, std::size_t end,
+                         std::size_t) QUILLMARK_IN_BLOCK_LOOP {
+                // A field that breaks holds content: it is no wider.
+                const std::size_t width = SimpleFieldsWithContent(data, start, end, count, FCheck.ColCount);
+                for (const std::size_t field : FRowBreaking)
+                    AddBreaking(field);
+                FRowBreaking.Clear();
+                FLastBreaking = SIZE_MAX;
+                FFieldBreaks = false;
+                FInField = false;
+                if (width > 0) {
+                    FCheck.RowCount = FRow + 1;
+                    FCheck.ColCount = std::max<std::uint64_t>(FCheck.ColCount, width);
+                }
+                ++FRow;
+                return true;
+            },
             [this, data](std::size_t field, std::size_t at)
                 QUILLMARK_IN_BLOCK_LOOP { Suspect(data, field, at); });
         if (FAnsi && next > at) {

@@ -51,15 +51,15 @@ class TShapeCounter final : public ICsvSinkOf<char16_t> {
     // first row's text is the machine's to gather.
     std::size_t ReadRows(std::string_view text, std::size_t at) {
         if (FColumn != 0 || (FRow == 0 && FWithFirstRow)) return at;
-        return CountSimpleRows(
-            text, at,
-            [this, data = text.data()](std::size_t start, std::size_t count, std::size_t, std::size_t end,
-                                       std::size_t) {
-                if (const std::size_t fields = SimpleFieldsWithContent(data, start, end, count))
-                    Count(FRow, fields - 1);
-                ++FRow;
-                return true;
-            });
+        return CountSimpleRows(text, at,
+                               [this, data = text.data()](std::size_t start, std::size_t count, std::size_t,
+                                                          std::size_t end, std::size_t) {
+                                   if (const std::size_t fields =
+                                           SimpleFieldsWithContent(data, start, end, count, FShape.ColCount))
+                                       Count(FRow, fields - 1);
+                                   ++FRow;
+                                   return true;
+                               });
     }
 
     // Whether the machine, at FieldStart, is at the start of a row.

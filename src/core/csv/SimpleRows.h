@@ -133,9 +133,10 @@ struct TBlockClasses {
     std::uint64_t Odd;
     std::uint64_t Openings;  // quotation marks right at the start of a field
     // Where a quoted field shows that it would read otherwise unquoted:
-    // commas and LFs inside quotes, and opening marks followed by a doubled
-    // one; openings among the block's last two bytes, whose next marks are
-    // not seen here, are suspects too.
+    // the first comma or LF inside its quotes (the others tell nothing
+    // more), and an opening mark followed by a doubled one; openings among
+    // the block's last two bytes, whose next marks are not seen here, are
+    // suspects too.
     std::uint64_t Suspects;
 };
 
@@ -158,8 +159,14 @@ class TBlockClassifier {
         // mark); a closing mark ends the field or is followed by the mark it
         // is doubled with.
         classes.Openings = masks.Quote & ((classes.Separators << 1) | FAfterSeparator);
-        classes.Suspects = ((masks.Comma | masks.LineFeed) & quoted) |
-                           (classes.Openings & (masks.Quote >> 1) & (masks.Quote >> 2)) |
+        // The first comma or LF after an opening is where the carry of the
+        // opening's bit, added to the bits of all other bytes, stops; a
+        // carry out of the block goes on in the next.
+        const std::uint64_t inside = (masks.Comma | masks.LineFeed) & quoted;
+        const std::uint64_t partial = classes.Openings + ~inside;
+        const std::uint64_t sum = partial + FFirstInsidePending;
+        FFirstInsidePending = static_cast<std::uint64_t>(partial < classes.Openings) | (sum < partial);
+        classes.Suspects = (sum & inside) | (classes.Openings & (masks.Quote >> 1) & (masks.Quote >> 2)) |
                            (classes.Openings & (std::uint64_t{3} << 62));
         const std::uint64_t opening = masks.Quote & quoted, closing = masks.Quote & ~quoted;
         classes.Odd =
@@ -181,9 +188,10 @@ class TBlockClassifier {
         return bits;
     }();
 
-    std::uint64_t FInQuotes = 0;        // all ones when the block before ended inside quotes
-    std::uint64_t FAfterSeparator = 1;  // bit 0: the byte before the block ends a field
-    std::uint64_t FAfterQuote = 0;      // bit 0: the byte before the block is a quotation mark
+    std::uint64_t FInQuotes = 0;            // all ones when the block before ended inside quotes
+    std::uint64_t FAfterSeparator = 1;      // bit 0: the byte before the block ends a field
+    std::uint64_t FAfterQuote = 0;          // bit 0: the byte before the block is a quotation mark
+    std::uint64_t FFirstInsidePending = 0;  // 1 when an opening's first comma or LF is still to come
 };
 
 // Asks for the bytes a few pages ahead of a block: the classification takes
@@ -272,6 +280,16 @@ inline std::size_t SimpleFieldsWithContent(const char* data, std::size_t start, 
         if (--count > 0) end = from - 1;
     }
     return 0;
+}
+
+// SimpleFieldsWithContent for those who keep the widest row's: a row no
+// wider than `widest` that is longer than as many empty fields ("\"\"" each)
+// and their commas holds content, and its last field with content does not
+// matter. Returns at most `widest` and at least 1 for such a row.
+inline std::size_t SimpleFieldsWithContent(const char* data, std::size_t start, std::size_t end,
+                                           std::size_t count, std::size_t widest) {
+    if (count <= widest && end - start >= 3 * count) return count;
+    return SimpleFieldsWithContent(data, start, end, count);
 }
 
 // A block's part of a simple row: where the block starts, the row's
