@@ -257,17 +257,13 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
     std::size_t ReadRows(std::string_view text, std::size_t at) {
         if (FColumn != 0 || FRow == 0) return at;
         const char* const data = text.data();
-        // What was gathered of a row that proved not to be simple.
         FRowBreaking.Clear();
         FLastBreaking = SIZE_MAX;
         const std::size_t next = CountSimpleRows(
             text, at,
             [this, data](std::size_t start, std::size_t count, std::size_t, std::size_t end,
                          std::size_t) QUILLMARK_IN_BLOCK_LOOP {
-                // A field that breaks holds content: it is no wider.
                 const std::size_t width = SimpleFieldsWithContent(data, start, end, count, FCheck.ColCount);
-                for (const std::size_t field : FRowBreaking)
-                    AddBreaking(field);
                 FRowBreaking.Clear();
                 FLastBreaking = SIZE_MAX;
                 FFieldBreaks = false;
@@ -280,7 +276,11 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                 return true;
             },
             [this, data](std::size_t field, std::size_t at)
-                QUILLMARK_IN_BLOCK_LOOP { Suspect(data, field, at); });
+                QUILLMARK_IN_BLOCK_LOOP { Suspect<true>(data, field, at); });
+        // What was counted of a row that proved not to be simple, or that
+        // the text ends in, is the machine's to count.
+        for (const std::size_t field : FRowBreaking)
+            --FBreaking[field];
         if (FAnsi && next > at) {
             FMarked.clear();
             ScanRows(data, text.size(), at, next);
@@ -389,10 +389,14 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
 
     // A suspect of a simple row's field (see CountSimpleRows): a comma or
     // line feed inside quotes breaks; an opening mark only when two marks
-    // follow it.
+    // follow it. With `count`, the field is counted at once (a field that
+    // breaks holds content, so the row is no narrower): FRowBreaking tells
+    // what to take back if the row proves not to be simple.
+    template <bool count>
     QUILLMARK_IN_BLOCK_LOOP void Suspect(const char* data, std::size_t field, std::size_t at) {
         if (field != FLastBreaking && (data[at] != '"' || (data[at + 1] == '"' && data[at + 2] == '"'))) {
             FRowBreaking.Add(field);
+            if constexpr (count) AddBreaking(field);
             FLastBreaking = field;
         }
     }
@@ -422,7 +426,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                 FLastBreaking = SIZE_MAX;
                 return marked < FMarked.size();
             },
-            [this, data](std::size_t field, std::size_t at) { Suspect(data, field, at); });
+            [this, data](std::size_t field, std::size_t at) { Suspect<false>(data, field, at); });
     }
 
     // The characters from 0x80 up of simple rows (bytes `start` to `end`),
