@@ -257,7 +257,9 @@ TEST(CheckProperty, LongFilesOfMostlySimpleRows) {
         u"abc", u"山田", u"", u"\"\"", u"\"a,b\"", u"\"x\"\"y\"", u"\"\"\"q\"", u"\"l\nm\"", u"😀é",
         u"\"𠮷, 野\"", u"12.5", u"a\"b", u"\"c\"d", u" \"e\"", u"\"f\r\ng\"", u"\"1,234,567\"", u"\"p\n,q,\"",
         // Runs of three-byte characters, some that 932 does not hold.
-        u"山田太郎山田太郎山田", u"東京都〜한국渋谷区港区〜", u"\"〜,한\"〜"};
+        u"山田太郎山田太郎山田", u"東京都〜한국渋谷区港区〜", u"\"〜,한\"〜",
+        // Two-byte ones among them: 932 holds × and ° but not é.
+        u"×3°", u"café", u"\"é,×山\""};
     std::mt19937 random(1818);
     TTempDir dir;
     for (int round = 0; round < 2; ++round) {

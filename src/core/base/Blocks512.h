@@ -34,6 +34,13 @@ __attribute__((target("avx512bw"), always_inline)) inline __m512i ThreeByteCodeP
                            Widened(from + 2, 0x3F));
 }
 
+// The code point of each of the 32 bytes at `from` as if it led a
+// character of two bytes in UTF-8 (the byte after it its trail byte).
+__attribute__((target("avx512bw"), always_inline)) inline __m512i TwoByteCodePoints(
+    const std::uint8_t* from) {
+    return _mm512_or_si512(_mm512_slli_epi16(Widened(from, 0x1F), 6), Widened(from + 1, 0x3F));
+}
+
 // Whether the processor takes the 64-byte paths: AVX-512 with VBMI2 (the
 // byte and word packing), BMI2 and bit counts.
 inline bool CanUseBlocks() {

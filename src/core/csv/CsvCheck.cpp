@@ -488,8 +488,8 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
 
 #if defined(__x86_64__) && defined(__GNUC__)
     // ScanRows' first part, 64 bytes at a time while the two after them can
-    // be read: where all the characters that begin in a block are of three
-    // bytes, their code points are worked out together and only looked up
+    // be read: where all the characters that begin in a block are of two or
+    // three bytes, their code points are worked out together and only looked up
     // one by one, in the bits of those kept as they are. Returns where it
     // stopped, past `end` when it got there.
     __attribute__((target("avx512bw,avx512vbmi2,bmi2,popcnt"))) std::size_t ScanRowsAvx512(
@@ -501,19 +501,20 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
             std::uint64_t leads = _mm512_cmpge_epu8_mask(first, _mm512_set1_epi8(static_cast<char>(0xC0)));
             if (end - i < 64) leads = _bzhi_u64(leads, static_cast<unsigned>(end - i));
             if (leads == 0) continue;
-            const std::uint64_t threes =
-                leads &
-                _mm512_cmplt_epu8_mask(_mm512_sub_epi8(first, _mm512_set1_epi8(static_cast<char>(0xE0))),
-                                       _mm512_set1_epi8(0x10));
-            if (threes == leads) {
+            const std::uint64_t twos = leads & Within(first, 0xC0, 0xDF);
+            if (((twos | Within(first, 0xE0, 0xEF)) & leads) == leads) {
                 // The code points of the leads, packed in order: the look-ups
                 // then go one after another, none waiting for the next bit.
                 std::size_t count = 0;
                 for (unsigned half = 0; half < 2; ++half) {
                     const std::uint8_t* const at = bytes + i + 32 * half;
-                    const auto halfLeads = static_cast<__mmask32>(threes >> (32 * half));
+                    const auto halfLeads = static_cast<__mmask32>(leads >> (32 * half));
+                    const auto halfTwos = static_cast<__mmask32>(twos >> (32 * half));
+                    __m512i points = ThreeByteCodePoints(at);
+                    if (halfTwos != 0)
+                        points = _mm512_mask_blend_epi16(halfTwos, points, TwoByteCodePoints(at));
                     _mm512_storeu_si512(FCodes.data() + count,
-                                        _mm512_maskz_compress_epi16(halfLeads, ThreeByteCodePoints(at)));
+                                        _mm512_maskz_compress_epi16(halfLeads, points));
                     count += static_cast<std::size_t>(std::popcount(static_cast<std::uint32_t>(halfLeads)));
                 }
                 std::uint64_t other = 0;
