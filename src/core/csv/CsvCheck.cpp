@@ -389,14 +389,14 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
 
     // A suspect of a simple row's field (see CountSimpleRows): a comma or
     // line feed inside quotes breaks; an opening mark only when two marks
-    // follow it. With `count`, the field is counted at once (a field that
+    // follow it. With `kCountNow`, the field is counted at once (a field that
     // breaks holds content, so the row is no narrower): FRowBreaking tells
     // what to take back if the row proves not to be simple.
-    template <bool count>
+    template <bool kCountNow>
     QUILLMARK_IN_BLOCK_LOOP void Suspect(const char* data, std::size_t field, std::size_t at) {
         if (field != FLastBreaking && (data[at] != '"' || (data[at + 1] == '"' && data[at + 2] == '"'))) {
             FRowBreaking.Add(field);
-            if constexpr (count) AddBreaking(field);
+            if constexpr (kCountNow) AddBreaking(field);
             FLastBreaking = field;
         }
     }
