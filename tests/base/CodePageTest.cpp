@@ -527,9 +527,9 @@ TEST(CodePageCacheTest, EveryAnsiCodePageEncodesAsTheExactEncoder) {
         // U+10FFFF), cut anywhere, and each such sequence alone among runs
         // of kanji long enough for blocks of 64 bytes: as its UTF-16 reading.
         const std::string odd[] = {
-            "\xF0\x9F\x98\x80", "\xC2\x80",        " \xED\xA0\x80", "\xE0\x80\xAF", "\xE3\x81\xFF",
-            "\xE3\x81\x41",     "\xE3\x41\x81",    "\xC3 ",         "\xFF",         "\x80",
-            "\xBF\xBF",         "\xF4\x90\x80\x80"};
+            "\xF0\x9F\x98\x80", "\xC2\x80",         " \xED\xA0\x80", "\xE0\x80\xAF", "\xE3\x81\xFF",
+            "\xE3\x81\x41",     "\xE3\x41\x81",     "\xC3 ",         "\xFF",         "\x80",
+            "\xBF\xBF",         "\xF4\x90\x80\x80", "\xC0\x80",      "\xC1\xBF",     "\xC3\xA9\xC2"};
         std::string kanji;
         for (int i = 0; i < 40; ++i)
             kanji += "\xE6\xBC\xA2";

@@ -149,8 +149,8 @@ __attribute__((target("avx512bw,avx512vbmi2"))) std::size_t DecodeBlocksAvx512(
 #if defined(__x86_64__) && defined(__GNUC__)
 // Encodes UTF-8 `data` (which begins a character) into an ANSI code page
 // whose seven-bit characters are themselves, at `target`, 64 bytes at a
-// time, for as long as every character of a block is seven-bit or of
-// three bytes (U+0800-FFFF, surrogates left out) with its bytes in
+// time, for as long as every character of a block is seven-bit or of two
+// or three bytes (U+0080-FFFF, surrogates left out) with its bytes in
 // `entries` (TSharedTable's form: 0x100 | b one byte, b1 << 8 | b2 two):
 // a block with anything else is left to the caller. Each byte of a block
 // gets a slot of two bytes (the bytes of the character it begins; nothing
@@ -178,19 +178,24 @@ __attribute__((target("avx512bw,avx512vbmi2,bmi2"))) std::size_t EncodeBlocksAvx
             at += 64;
             continue;
         }
-        const std::uint64_t leads = Within(block, 0xE0, 0xEF);
+        // Leads of two bytes from 0xC2: 0xC0 and 0xC1 begin overlong forms.
+        const std::uint64_t twos = Within(block, 0xC2, 0xDF);
+        const std::uint64_t threes = Within(block, 0xE0, 0xEF);
+        const std::uint64_t leads = twos | threes;
         const std::uint64_t trails = Within(block, 0x80, 0xBF);
-        if ((high & ~(leads | trails)) != 0 || (trails & ~(leads << 1 | leads << 2 | carried)) != 0 ||
+        if ((high & ~(leads | trails)) != 0 || (trails & ~(leads << 1 | threes << 2 | carried)) != 0 ||
             (leads & ~Within(_mm512_loadu_si512(data + i + 1), 0x80, 0xBF)) != 0 ||
-            (leads & ~Within(_mm512_loadu_si512(data + i + 2), 0x80, 0xBF)) != 0)
+            (threes & ~Within(_mm512_loadu_si512(data + i + 2), 0x80, 0xBF)) != 0)
             break;
-        // Each byte's code point, as if it led a character of three bytes,
-        // 32 at a time: overlong forms and surrogates stop the block.
+        // Each lead's code point, 32 at a time: overlong forms of three bytes
+        // and surrogates stop the block.
         std::uint16_t* const points = scratch;
         std::uint64_t bad = 0;
         for (unsigned half = 0; half < 2; ++half) {
             const std::uint8_t* const from = data + i + 32 * half;
-            const __m512i point = ThreeByteCodePoints(from);
+            const auto halfTwos = static_cast<__mmask32>(twos >> 32 * half);
+            __m512i point = ThreeByteCodePoints(from);
+            if (halfTwos != 0) point = _mm512_mask_blend_epi16(halfTwos, point, TwoByteCodePoints(from));
             bad |= static_cast<std::uint64_t>(
                        _mm512_cmplt_epu16_mask(point, _mm512_set1_epi16(0x800)) |
                        _mm512_cmpeq_epi16_mask(
@@ -199,7 +204,7 @@ __attribute__((target("avx512bw,avx512vbmi2,bmi2"))) std::size_t EncodeBlocksAvx
                    << (32 * half);
             _mm512_storeu_si512(points + 32 * half, point);
         }
-        if ((bad & leads) != 0) break;
+        if ((bad & threes) != 0) break;
         // The characters' entries, looked up one by one, each in its code
         // point's place.
         std::uint16_t unknown = 0;
@@ -227,7 +232,7 @@ __attribute__((target("avx512bw,avx512vbmi2,bmi2"))) std::size_t EncodeBlocksAvx
             out += std::popcount(used);
         }
         at = out;
-        carried = (leads >> 62 & 1) | (leads >> 63) * 3;
+        carried = (threes >> 62 & 1) | (threes >> 63) * 3 | twos >> 63;
     }
     target = at;
     return i + static_cast<std::size_t>(std::popcount(carried));
