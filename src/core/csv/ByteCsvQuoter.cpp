@@ -493,7 +493,9 @@ void TByteCsvQuoter::MakePadding() {
 
 [[gnu::always_inline]] inline bool TByteCsvQuoter::WriteSimpleRow(const char* data, const char* limit,
                                                                   const TSimpleRow& row) {
-    const std::size_t stored = SimpleFieldsWithContent(data, row.Start, row.End, row.Count);
+    // Only whether the row stores anything, and anything past the width,
+    // matters here: the fields past the width are empty and dropped.
+    const std::size_t stored = SimpleFieldsWithContent(data, row.Start, row.End, row.Count, FColumnCount);
     if (stored == 0) {
         // As NextRow counts a row that stores nothing.
         ++FEmptyRows;
