@@ -116,15 +116,27 @@ const std::vector<std::string> kTokens = {",",
                                           "\xC2\x81",
                                           "\xEF\xBC\x82"};
 
+// Fewer than `most` of kTokens, drawn at random.
+std::string RandomTokens(std::mt19937& random, int most) {
+    std::string text;
+    for (int i = static_cast<int>(random() % static_cast<unsigned>(most)); i > 0; --i)
+        text += kTokens[random() % kTokens.size()];
+    return text;
+}
+
+// Up to three quote columns among the first six.
+TColumnSet RandomColumns(std::mt19937& random) {
+    TColumnSet columns;
+    for (int i = random() % 4; i > 0; --i)
+        columns.insert(static_cast<std::int32_t>(random() % 6));
+    return columns;
+}
+
 TEST(ByteCsvQuoterTest, GivesWhatTheMachineSinkAndWriterGiveInPiecesOfAnySize) {
     std::mt19937 random(2024);
     for (int round = 0; round < 400; ++round) {
-        std::string text;
-        for (int i = random() % 40; i > 0; --i)
-            text += kTokens[random() % kTokens.size()];
-        TColumnSet columns;
-        for (int i = random() % 4; i > 0; --i)
-            columns.insert(static_cast<std::int32_t>(random() % 6));
+        const std::string text = RandomTokens(random, 40);
+        TColumnSet columns = RandomColumns(random);
         if (random() % 6 == 0) columns.insert(5000);  // past the quick table
         const bool growing = random() % 2 == 0;
         const std::size_t width = random() % 7;
@@ -341,12 +353,8 @@ std::optional<std::string> QuotedInParts(std::string_view text, const TColumnSet
 TEST(ParallelCsvQuoterTest, GivesWhatOneQuoterGives) {
     std::mt19937 random(5150);
     for (int round = 0; round < 300; ++round) {
-        std::string text;
-        for (int i = random() % 60; i > 0; --i)
-            text += kTokens[random() % kTokens.size()];
-        TColumnSet columns;
-        for (int i = random() % 4; i > 0; --i)
-            columns.insert(static_cast<std::int32_t>(random() % 6));
+        const std::string text = RandomTokens(random, 60);
+        const TColumnSet columns = RandomColumns(random);
         const bool growing = random() % 2 == 0;
         const std::size_t width = random() % 7;
         const bool countOn = random() % 2 == 0;

@@ -207,16 +207,18 @@ void TParallelCsvQuoter::Submit(std::unique_ptr<TPart> part) {
     FUnderWay.push_back(std::move(part));
 }
 
+void TParallelCsvQuoter::WaitUntilDone(const TPart& part) {
+    std::unique_lock lock(FMutex);
+    FDone.wait(lock, [&part] { return part.Done; });
+}
+
 // Takes the oldest part under way once it is quoted: its bytes go out when
 // the text before it ended at a row start; else the part before reads its
 // text on.
 void TParallelCsvQuoter::TakeOldest() {
     std::unique_ptr<TPart> part = std::move(FUnderWay.front());
     FUnderWay.pop_front();
-    {
-        std::unique_lock lock(FMutex);
-        FDone.wait(lock, [&part] { return part->Done; });
-    }
+    WaitUntilDone(*part);
     TPart* taken = part.get();
     if (FLastEnd.AtRowStart) {
         if (part->Error) {
@@ -278,10 +280,7 @@ void TParallelCsvQuoter::Count(const std::string& text) {
     while (!FUnderWay.empty()) {
         std::unique_ptr<TPart> part = std::move(FUnderWay.front());
         FUnderWay.pop_front();
-        {
-            std::unique_lock lock(FMutex);
-            FDone.wait(lock, [&part] { return part->Done; });
-        }
+        WaitUntilDone(*part);
         FCounter->Feed(part->Text);
         Recycle(std::move(part));
     }

@@ -76,6 +76,7 @@ class TParallelCsvQuoter {
     void Recycle(std::unique_ptr<TPart> part);
     void Cut();
     void Submit(std::unique_ptr<TPart> part);
+    void WaitUntilDone(const TPart& part);
     void TakeOldest();
     void Forward(TPart& part);
     void Count(const std::string& text);
