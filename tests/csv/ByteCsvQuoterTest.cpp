@@ -379,7 +379,9 @@ TEST(ParallelCsvQuoterTest, GivesWhatOneQuoterGives) {
 }
 
 // Every shape of file in parts of about a row to many rows, the widest row
-// of a ragged file late in it.
+// of a ragged file late in it; on two threads, and on as many as the
+// machine's cores give text read and written as it is (parts from two cores
+// on).
 class ParallelCsvQuoterShapes : public ::testing::TestWithParam<test::TCsvShapeName> {};
 
 TEST_P(ParallelCsvQuoterShapes, GiveWhatOneQuoterGives) {
@@ -393,14 +395,18 @@ TEST_P(ParallelCsvQuoterShapes, GiveWhatOneQuoterGives) {
                 const std::optional<std::string> expected =
                     Quoted(text, columns, width, growing, text.size(), ERowWriting::Chosen, countOn);
                 for (const std::size_t part : {40, 200, 1000, 4096}) {
-                    TParallelCsvQuoter::TOptions options;
-                    options.PartBytes = part;
-                    options.FirstBytes = 300;
-                    options.Threads = 2;
-                    ASSERT_TRUE(QuotedInParts(text, columns, width, growing, 4096, options, countOn) ==
-                                expected)
-                        << "parts of " << part << " width " << width << " count on " << countOn << " columns "
-                        << ::testing::PrintToString(columns);
+                    for (const bool quotingBound : {false, true}) {
+                        TParallelCsvQuoter::TOptions options;
+                        options.PartBytes = part;
+                        options.FirstBytes = 300;
+                        options.Threads = quotingBound ? 0 : 2;
+                        options.QuotingBound = quotingBound;
+                        ASSERT_TRUE(QuotedInParts(text, columns, width, growing, 4096, options, countOn) ==
+                                    expected)
+                            << "parts of " << part << " width " << width << " count on " << countOn
+                            << " quoting bound " << quotingBound << " columns "
+                            << ::testing::PrintToString(columns);
+                    }
                 }
             }
         }

@@ -64,8 +64,12 @@ bool WriteFromBytes(const std::u16string& source, TCodePage sourceCodePage, cons
     // UTF-8 written on into an ANSI code page: what it writes as quotation
     // marks is doubled in quoted fields.
     static const std::vector<char16_t> none;
+    TParallelCsvQuoter::TOptions options;
+    // UTF-8 read and written as it is leaves the other threads little to do.
+    options.QuotingBound =
+        (sourceCodePage == CP_UTF_8 || sourceCodePage == CP_NONE) && read == CP_UTF_8 && output == CP_UTF_8;
     TParallelCsvQuoter quoter(background, quoteColumns, width, growing,
-                              read != output ? QuotationMarkStandIns(output) : none);
+                              read != output ? QuotationMarkStandIns(output) : none, options);
     // A row wider than the rows written once most of the source is read:
     // the rest is read for the width alone rather than the whole source
     // again before the target is written anew.
