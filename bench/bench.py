@@ -23,7 +23,8 @@ iconv CP932 -> UTF-8 as the references, then quillmark-cli in each direction
 and its column list, with seconds, MiB/s, peak memory and the ratio to the
 reference (cp for UTF-8 -> UTF-8, iconv for the Shift_JIS sources, the
 conversion for the column lists). With --before, a second program (an
-earlier build) runs every quillmark row too, side by side with this one.
+earlier build) runs every quillmark row too, side by side with this one:
+their runs take turns, so that a machine whose speed drifts favours neither.
 
 With --big, it also converts a generated file of that many GiB, printing
 time and peak memory, and checks the target against the in-memory
@@ -87,6 +88,18 @@ def median_run(command, env, runs, stdout=None, fresh=None):
     measure(command, env, stdout, fresh)  # warm-up, not counted
     results = [measure(command, env, stdout, fresh) for _ in range(runs)]
     return statistics.median(r[0] for r in results), max(r[1] for r in results)
+
+
+def alternating_runs(commands, env, runs, fresh=None):
+    """median_run for several commands whose runs take turns, so that a
+    machine whose speed drifts during the runs favours none of them."""
+    for command in commands.values():
+        measure(command, env, fresh=fresh)  # warm-up, not counted
+    results = {name: [] for name in commands}
+    for _ in range(runs):
+        for name, command in commands.items():
+            results[name].append(measure(command, env, fresh=fresh))
+    return {name: (statistics.median(r[0] for r in rs), max(r[1] for r in rs)) for name, rs in results.items()}
 
 
 def sha256(path):
@@ -174,13 +187,14 @@ def shape_table(programs, shapes, size_mib, runs):
             ("column list (Shift_JIS)", sjis, ["--list-columns"], "Shift_JIS -> ANSI 932"),
         ]
         for label, source, switches, against in cases:
-            results = {}
+            commands = {}
             for name, program in programs.items():
-                command = [program, "/source:" + source] + switches
+                commands[name] = [program, "/source:" + source] + switches
                 if switches[0] != "--list-columns":
-                    command.insert(2, "/target:" + target)
-                results[name] = median_run(command, env, runs, fresh=target)
-                seconds[(label, name)] = results[name][0]
+                    commands[name].insert(2, "/target:" + target)
+            results = alternating_runs(commands, env, runs, fresh=target)
+            for name, result in results.items():
+                seconds[(label, name)] = result[0]
 
             def ratio(name, time, against=against):
                 if against is None:
