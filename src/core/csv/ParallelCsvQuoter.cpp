@@ -19,10 +19,9 @@ constexpr unsigned kMostThreads = 4;
 // Parts pay where the processor cores outnumber the three threads that
 // read, quote and write. On two, the second core is left half idle by
 // reading and writing UTF-8 as it is, and parts quoted on two threads take
-// 15 to 30 % off the conversion; where that core decodes Shift_JIS or
-// encodes into an ANSI code page, they cost up to 25 % more than they save
-// (measured on files of six shapes). Two hardware threads of one core are
-// no better.
+// 10 to 30 % off the conversion; where that core decodes Shift_JIS or
+// encodes into an ANSI code page, they make it 10 to 25 % slower (measured
+// on files of six shapes). Two hardware threads of one core are no better.
 constexpr unsigned kPartsFromCores = 4;
 constexpr unsigned kQuotingBoundPartsFromCores = 2;
 // How far before a part's end a row start is looked for.

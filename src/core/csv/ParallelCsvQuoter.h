@@ -37,8 +37,8 @@ class TParallelCsvQuoter {
         std::size_t PartBytes = std::size_t{1} << 18;   // the size of a part, give or take a row
         std::size_t FirstBytes = std::size_t{4} << 20;  // text quoted in the caller's thread first
         // Threads that quote parts; 0: one fewer than the processor cores,
-        // up to four, and no parts on fewer than four cores (see
-        // QuotingBound).
+        // two at least and four at most, and no parts on fewer than four
+        // cores (but see QuotingBound).
         unsigned Threads = 0;
         // The threads that read and write the text have little to do (UTF-8
         // read and written as it is): parts then pay from two cores on, on
