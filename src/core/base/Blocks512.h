@@ -41,6 +41,15 @@ __attribute__((target("avx512bw"), always_inline)) inline __m512i TwoByteCodePoi
     return _mm512_or_si512(_mm512_slli_epi16(Widened(from, 0x1F), 6), Widened(from + 1, 0x3F));
 }
 
+// The code point of each of the 32 bytes at `from` as if it led a
+// character of two bytes in UTF-8 where its bit of `twos` is set, of three
+// bytes where it is not.
+__attribute__((target("avx512bw"), always_inline)) inline __m512i LeadCodePoints(const std::uint8_t* from,
+                                                                                 __mmask32 twos) {
+    const __m512i threes = ThreeByteCodePoints(from);
+    return twos == 0 ? threes : _mm512_mask_blend_epi16(twos, threes, TwoByteCodePoints(from));
+}
+
 // Whether the processor takes the 64-byte paths: AVX-512 with VBMI2 (the
 // byte and word packing), BMI2 and bit counts.
 inline bool CanUseBlocks() {

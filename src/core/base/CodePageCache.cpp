@@ -193,9 +193,7 @@ __attribute__((target("avx512bw,avx512vbmi2,bmi2"))) std::size_t EncodeBlocksAvx
         std::uint64_t bad = 0;
         for (unsigned half = 0; half < 2; ++half) {
             const std::uint8_t* const from = data + i + 32 * half;
-            const auto halfTwos = static_cast<__mmask32>(twos >> 32 * half);
-            __m512i point = ThreeByteCodePoints(from);
-            if (halfTwos != 0) point = _mm512_mask_blend_epi16(halfTwos, point, TwoByteCodePoints(from));
+            const __m512i point = LeadCodePoints(from, static_cast<__mmask32>(twos >> 32 * half));
             bad |= static_cast<std::uint64_t>(
                        _mm512_cmplt_epu16_mask(point, _mm512_set1_epi16(0x800)) |
                        _mm512_cmpeq_epi16_mask(

@@ -509,10 +509,7 @@ class TCheckCounter final : public ICsvSinkOf<char16_t> {
                 for (unsigned half = 0; half < 2; ++half) {
                     const std::uint8_t* const at = bytes + i + 32 * half;
                     const auto halfLeads = static_cast<__mmask32>(leads >> (32 * half));
-                    const auto halfTwos = static_cast<__mmask32>(twos >> (32 * half));
-                    __m512i points = ThreeByteCodePoints(at);
-                    if (halfTwos != 0)
-                        points = _mm512_mask_blend_epi16(halfTwos, points, TwoByteCodePoints(at));
+                    const __m512i points = LeadCodePoints(at, static_cast<__mmask32>(twos >> (32 * half)));
                     _mm512_storeu_si512(FCodes.data() + count,
                                         _mm512_maskz_compress_epi16(halfLeads, points));
                     count += static_cast<std::size_t>(std::popcount(static_cast<std::uint32_t>(halfLeads)));
