@@ -1,6 +1,9 @@
 // Runs the built quillmark-cli on files written here and compares exact bytes.
 #include <gtest/gtest.h>
 
+#include <cerrno>
+#include <clocale>
+#include <cstring>
 #include <filesystem>
 #include <random>
 
@@ -227,6 +230,25 @@ TEST(EndToEndFailures, UnreadableSettingsFileIsReportedAndTheRunGoesOn) {
     EXPECT_EQ(result.Err,
               "ファイル " + (folder / "s.qmk").string() + " は開けません。 No such device or address \n");
     EXPECT_EQ(ReadBytes(folder / "out.csv"), "a\r\n");
+}
+
+// The system's text comes in the user's language: in Japanese, whatever
+// character set the program itself runs in.
+TEST(EndToEndFailures, SystemTextOfAFailureIsInTheUsersLanguage) {
+    const locale_t japanese = ::newlocale(LC_ALL_MASK, "ja_JP.UTF-8", locale_t{});
+    if (japanese == locale_t{}) GTEST_SKIP() << "no ja_JP.UTF-8 locale";
+    const std::string text = ::strerror_l(ENOENT, japanese);
+    ::freelocale(japanese);
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", "a\n");
+    for (const std::string ctype : {"C", "ja_JP.UTF-8"}) {
+        const auto result = RunProgram(kProgram, {"/source:in.csv", "/target:gone/out.csv"}, folder.Path(),
+                                       {"LC_ALL=", "LC_CTYPE=" + ctype, "LC_MESSAGES=ja_JP.UTF-8"});
+        EXPECT_EQ(result.ExitCode, 1) << ctype;
+        EXPECT_EQ(result.Err,
+                  "ファイル \"" + (folder / "gone/out.csv").string() + "\" を作成できません。" + text + "\n")
+            << ctype;
+    }
 }
 
 TEST(EndToEndListColumns, PrintsTheNumberedColumnListAndConvertsNothing) {

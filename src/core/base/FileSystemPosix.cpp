@@ -1,6 +1,7 @@
 // POSIX side of the file seam: file streams, existence tests, error texts and
 // the safe writer.
 #include <fcntl.h>
+#include <libintl.h>
 #include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -137,6 +138,11 @@ std::u16string ApplicationExeName() {
 }
 
 std::u16string SystemErrorText(int error) {
+    // The texts come in the language of LC_MESSAGES but in the character
+    // set of LC_CTYPE, which the console program leaves at "C": a Japanese
+    // text would be all "?". They are asked for in UTF-8 whatever it is.
+    static const bool inUtf8 = ::bind_textdomain_codeset("libc", "UTF-8") != nullptr;
+    (void)inUtf8;
     char buffer[512];
     // The GNU strerror_r may return a static string instead of filling the buffer.
     const char* text = strerror_r(error, buffer, sizeof buffer);
