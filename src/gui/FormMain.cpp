@@ -188,7 +188,11 @@ void TFormMain::BuildWidgets() {
     FToolBar->addSeparator();
     FToolBar->addAction(help);
     for (QAction* action : FActions) {
-        if (action->statusTip().isEmpty()) FToolBar->widgetForAction(action)->installEventFilter(this);
+        QWidget* button = FToolBar->widgetForAction(action);
+        if (button == nullptr) continue;
+        // Buttons of 55 x 54 around the 48 x 48 pictures, whatever the style's margins.
+        button->setFixedSize(55, 54);
+        if (action->statusTip().isEmpty()) button->installEventFilter(this);
     }
 
     statusBar()->setObjectName("StatusBar1");

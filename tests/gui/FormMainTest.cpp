@@ -104,7 +104,12 @@ TEST_F(FormMainTest, ActionsCarryTheirCaptionsHintsAndShortcuts) {
     EXPECT_THAT(toolBar, ElementsAre("ActionFileNew", "ActionOpenFromIni", "ActionSaveToIni", "|",
                                      "ActionSaveToCsv", "ActionSaveToBat", "|", "ActionCsvColCheckAll",
                                      "ActionCsvColUncheck", "|", "ActionHelp"));
-    EXPECT_EQ(form.findChild<QToolBar*>("ToolBar1")->iconSize(), QSize(48, 48));
+    auto* bar = form.findChild<QToolBar*>("ToolBar1");
+    EXPECT_EQ(bar->iconSize(), QSize(48, 48));
+    for (QAction* action : bar->actions())
+        if (!action->isSeparator()) {
+            EXPECT_EQ(bar->widgetForAction(action)->size(), QSize(55, 54));
+        }
 }
 
 TEST_F(FormMainTest, StartsEmptyWithAnsiAndLabelsFocusTheirBoxes) {
