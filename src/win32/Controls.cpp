@@ -182,8 +182,10 @@ bool TCheckList::WndProcParent(UINT message, WPARAM, LPARAM lParam, LRESULT& res
     if (message != WM_NOTIFY) return false;
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (header->code == LVN_GETINFOTIPW) {
+        // A marked entry's tip says why it is marked; the others give the
+        // list's hint.
         auto* tip = reinterpret_cast<NMLVGETINFOTIPW*>(lParam);
-        const std::wstring text = MarkTip(tip->iItem);
+        const std::wstring text = IsMarked(tip->iItem) ? MarkTip(tip->iItem) : Hint;
         if (text.empty() || tip->pszText == nullptr || tip->cchTextMax <= 0) return false;
         lstrcpynW(tip->pszText, text.c_str(), tip->cchTextMax);
         result = 0;
@@ -291,8 +293,10 @@ TToolBar::TToolBar(HWND parent, HIMAGELIST images, const std::vector<TToolButton
     CreateChild(parent, TOOLBARCLASSNAMEW, L"", TBSTYLE_FLAT | TBSTYLE_TOOLTIPS | CCS_TOP);
     SendMessageW(FHwnd, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
     SendMessageW(FHwnd, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(images));
-    // Without text rows a button's text is its tool tip.
+    // The captions name the buttons but are not shown; the tool tips are
+    // the hints, asked for by the tool bar's tips (see SubclassProc).
     SendMessageW(FHwnd, TB_SETMAXTEXTROWS, 0, 0);
+    SetWindowSubclass(FHwnd, SubclassProc, 1, reinterpret_cast<DWORD_PTR>(this));
     std::vector<TBBUTTON> items;
     for (const TToolButton& button : FButtons) {
         TBBUTTON item{};
@@ -303,7 +307,7 @@ TToolBar::TToolBar(HWND parent, HIMAGELIST images, const std::vector<TToolButton
             item.idCommand = button.Command;
             item.fsState = TBSTATE_ENABLED;
             item.fsStyle = BTNS_BUTTON;
-            item.iString = reinterpret_cast<INT_PTR>(button.Tip.c_str());
+            item.iString = reinterpret_cast<INT_PTR>(button.Caption.c_str());
         }
         items.push_back(item);
     }
@@ -312,7 +316,35 @@ TToolBar::TToolBar(HWND parent, HIMAGELIST images, const std::vector<TToolButton
 }
 
 TToolBar::~TToolBar() {
+    RemoveWindowSubclass(FHwnd, SubclassProc, 1);
     if (FImages != nullptr) ImageList_Destroy(FImages);
+}
+
+std::wstring TToolBar::HintOf(int command) const {
+    for (const TToolButton& button : FButtons)
+        if (button.Command != 0 && button.Command == command) return button.Hint;
+    return {};
+}
+
+// Answers the tool bar's own tips before the tool bar does, which would
+// show a button's caption: a button's tip is its hint, and a button
+// without a hint shows none (an empty text shows no tip).
+LRESULT CALLBACK TToolBar::SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR,
+                                        DWORD_PTR data) {
+    if (message == WM_NOTIFY) {
+        auto* header = reinterpret_cast<NMHDR*>(lParam);
+        if (header->code == TTN_GETDISPINFOW &&
+            header->hwndFrom == reinterpret_cast<HWND>(SendMessageW(hwnd, TB_GETTOOLTIPS, 0, 0))) {
+            auto* tip = reinterpret_cast<NMTTDISPINFOW*>(lParam);
+            auto* toolBar = reinterpret_cast<TToolBar*>(data);
+            toolBar->FTip = toolBar->HintOf(static_cast<int>(header->idFrom));
+            tip->hinst = nullptr;
+            tip->szText[0] = L'\0';
+            tip->lpszText = toolBar->FTip.data();
+            return 0;
+        }
+    }
+    return DefSubclassProc(hwnd, message, wParam, lParam);
 }
 
 bool TToolBar::WndProcParent(UINT message, WPARAM, LPARAM lParam, LRESULT&) {
@@ -320,11 +352,7 @@ bool TToolBar::WndProcParent(UINT message, WPARAM, LPARAM lParam, LRESULT&) {
     const auto* header = reinterpret_cast<const NMHDR*>(lParam);
     if (header->code != static_cast<UINT>(TBN_HOTITEMCHANGE) || !OnHint) return false;
     const auto* hot = reinterpret_cast<const NMTBHOTITEM*>(lParam);
-    std::wstring hint;
-    if ((hot->dwFlags & HICF_LEAVING) == 0)
-        for (const TToolButton& button : FButtons)
-            if (button.Command != 0 && button.Command == hot->idNew) hint = button.Hint;
-    OnHint(hint);
+    OnHint((hot->dwFlags & HICF_LEAVING) == 0 ? HintOf(hot->idNew) : std::wstring());
     return false;
 }
 

@@ -121,8 +121,8 @@ class TCheckList final : public TControl {
 struct TToolButton {
     int Command = 0;  // 0 makes a separator
     int Image = 0;
-    std::wstring Tip;
-    std::wstring Hint;
+    std::wstring Caption;  // the button's name, not shown
+    std::wstring Hint;     // its tool tip and status-bar text; none when empty
 };
 
 class TToolBar final : public TControl {
@@ -138,9 +138,15 @@ class TToolBar final : public TControl {
     // The mouse moved onto a button (its hint) or off the buttons ("").
     std::function<void(const std::wstring& hint)> OnHint;
 
+    // The hint of the button of `command`, "" for none.
+    std::wstring HintOf(int command) const;
+
   private:
+    static LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR id,
+                                         DWORD_PTR data);
     std::vector<TToolButton> FButtons;
     HIMAGELIST FImages;
+    std::wstring FTip;  // the text of the tip shown last
 };
 
 class TStatusBar final : public TControl {

@@ -7,7 +7,7 @@ namespace quillmark {
 namespace {
 
 std::optional<std::wstring> Run(HWND owner, const TFileDialogSetup& setup, bool save) {
-    const std::wstring filter = FormatDialogFilter(setup.Filters);
+    const std::wstring filter = FormatDialogFilter(setup.Filter);
     // Long paths: the buffer holds any path the system accepts.
     std::wstring file(32768, L'\0');
     file.replace(0, setup.FileName.size(), setup.FileName);
@@ -34,21 +34,11 @@ std::optional<std::wstring> Run(HWND owner, const TFileDialogSetup& setup, bool 
 
 }  // namespace
 
-std::wstring FormatDialogFilter(const std::vector<std::wstring>& filters) {
-    std::wstring result;
-    for (const std::wstring& filter : filters) {
-        const std::size_t open = filter.rfind(L'(');
-        const std::size_t close = filter.rfind(L')');
-        std::wstring patterns = open != std::wstring::npos && close != std::wstring::npos && close > open
-                                    ? filter.substr(open + 1, close - open - 1)
-                                    : L"*";
-        for (wchar_t& c : patterns)
-            if (c == L' ') c = L';';
-        result += filter;
-        result += L'\0';
-        result += patterns;
-        result += L'\0';
-    }
+std::wstring FormatDialogFilter(const std::wstring& filter) {
+    std::wstring result = filter;
+    for (wchar_t& c : result)
+        if (c == L'|') c = L'\0';
+    if (!result.empty()) result += L'\0';
     result += L'\0';
     return result;
 }

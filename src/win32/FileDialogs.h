@@ -4,19 +4,18 @@
 
 #include <optional>
 #include <string>
-#include <vector>
 
 // The common file dialogs of the window, behind an interface a test can
 // answer.
 namespace quillmark {
 
 struct TFileDialogSetup {
-    std::wstring Title;                 // empty: the system's default title
-    std::vector<std::wstring> Filters;  // "設定ファイル(*.QMK *.qmk)": the patterns in brackets
-    std::wstring DefaultExt;            // appended to a name typed without extension
-    std::wstring Folder;                // where the dialog starts; empty: its own choice
-    std::wstring FileName;              // the name it proposes
-    bool MustExist = true;              // an open dialog that accepts a new name when false
+    std::wstring Title;       // empty: the system's default title
+    std::wstring Filter;      // "CSVファイル|*.csv": descriptions and patterns, separated by "|"
+    std::wstring DefaultExt;  // appended to a name typed without extension
+    std::wstring Folder;      // where the dialog starts; empty: its own choice
+    std::wstring FileName;    // the name it proposes
+    bool MustExist = true;    // an open dialog that accepts a new name when false
 };
 
 class IFileDialogs {
@@ -37,8 +36,9 @@ class TCommonFileDialogs final : public IFileDialogs {
 };
 
 // The filter string of the dialogs: pairs of description and patterns,
-// each ended by a null character, the whole ended by another.
-// **Example**: {L"CSVファイル(*.csv *.CSV)"} -> L"CSVファイル(*.csv *.CSV)\0*.csv;*.CSV\0\0".
-std::wstring FormatDialogFilter(const std::vector<std::wstring>& filters);
+// each ended by a null character, the whole ended by another. Patterns
+// match names whatever their case.
+// **Example**: L"CSVファイル|*.csv" -> L"CSVファイル\0*.csv\0\0".
+std::wstring FormatDialogFilter(const std::wstring& filter);
 
 }  // namespace quillmark

@@ -82,7 +82,7 @@ std::wstring UiFontFace() {
     return face;
 }
 
-// The tool bar: its images, captions (the tool tips) and hints.
+// The tool bar: its images, captions and hints (the tool tips).
 std::vector<TToolButton> ToolBarButtons() {
     return {
         {IDM_FILENEW, 6, L"新規作成", L"新しい設定を作成します。"},
@@ -164,7 +164,18 @@ TFormMain::TFormMain(IUserInterface& ui, IFileDialogs& dialogs)
     SetWindowLongPtrW(FHwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     SetWindowLongPtrW(FHwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&TFormMain::WindowProc));
     FDpi = GetDpiForWindow(FHwnd);
-    SetWindowPos(FHwnd, nullptr, 0, 0, Scale(566), Scale(283), SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    // A client area of 566 x 283, the window in the middle of the screen's
+    // work area.
+    RECT frame{0, 0, Scale(566), Scale(283)};
+    AdjustWindowRectExForDpi(&frame, WS_OVERLAPPEDWINDOW, FALSE, 0, FDpi);
+    const int width = frame.right - frame.left, height = frame.bottom - frame.top;
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(FHwnd, MONITOR_DEFAULTTOPRIMARY), &monitor);
+    const RECT& work = monitor.rcWork;
+    SetWindowPos(FHwnd, nullptr, work.left + std::max(0L, (work.right - work.left - width) / 2),
+                 work.top + std::max(0L, (work.bottom - work.top - height) / 2), width, height,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
 
     CreateFonts();
     CreateControls();
@@ -274,6 +285,23 @@ void TFormMain::CreateControls() {
     FCancelButton = std::make_unique<TButton>(FHwnd, L"中止", false, IDM_CANCEL);
     add(*FCancelButton, L"変換を中止します。変換先CSVファイルは変わりません。");
     FCancelButton->SetVisible(false);
+
+    // The hints of the boxes and buttons are their tool tips too; the tool
+    // bar and the column list give theirs themselves.
+    FHintTips = CreateWindowExW(
+        WS_EX_TOPMOST, TOOLTIPS_CLASSW, nullptr, WS_POPUP | TTS_NOPREFIX | TTS_ALWAYSTIP, CW_USEDEFAULT,
+        CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT, FHwnd, nullptr, GetModuleHandleW(nullptr), nullptr);
+    for (TControl* control : std::initializer_list<TControl*>{
+             FEditSourceFile.get(), FButtonSourceFile.get(), FEditTargetFile.get(), FButtonTargetFile.get(),
+             FComboBoxEncoding.get(), FPreviewToggle.get(), FCancelButton.get()}) {
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.uFlags = TTF_IDISHWND | TTF_SUBCLASS;
+        tool.hwnd = FHwnd;
+        tool.uId = reinterpret_cast<UINT_PTR>(control->Hwnd());
+        tool.lpszText = control->Hint.data();
+        SendMessageW(FHintTips, TTM_ADDTOOLW, 0, reinterpret_cast<LPARAM>(&tool));
+    }
 
     FEditSourceFile->OnTextChanged = [this] {
         if (!FShowingModel) FModel.SetSourceFileName(FromWide(FEditSourceFile->Text()));
@@ -705,7 +733,7 @@ void TFormMain::ShowAbout() {
 
 TFileDialogSetup TFormMain::SettingsDialogSetup() const {
     TFileDialogSetup setup;
-    setup.Filters = {L"設定ファイル(*.QMK *.qmk)", L"設定ファイル(*.INI *.ini)", L"すべてのファイル(*.*)"};
+    setup.Filter = L"設定ファイル(*.QMK)|*.QMK|設定ファイル(*.INI)|*.INI|すべてのファイル(*.*)|*.*";
     setup.DefaultExt = L"QMK";
     setup.Folder = ToWide(FModel.SettingsDialogFolder());
     setup.FileName = ToWide(FModel.SettingsDialogFileName());
@@ -715,7 +743,7 @@ TFileDialogSetup TFormMain::SettingsDialogSetup() const {
 void TFormMain::BrowseSource() {
     TFileDialogSetup setup;
     setup.Title = L"変換元CSVファイル";
-    setup.Filters = {L"CSVファイル(*.csv *.CSV)"};
+    setup.Filter = L"CSVファイル|*.csv";
     setup.DefaultExt = L"csv";
     const std::wstring current = FEditSourceFile->Text();
     StartDialogAt(setup, current);
@@ -730,7 +758,7 @@ void TFormMain::BrowseSource() {
 void TFormMain::BrowseTarget() {
     TFileDialogSetup setup;
     setup.Title = L"変換先CSVファイル";
-    setup.Filters = {L"CSVファイル(*.csv *.CSV)"};
+    setup.Filter = L"CSVファイル|*.csv";
     setup.DefaultExt = L"csv";
     setup.MustExist = false;
     StartDialogAt(setup, FEditTargetFile->Text());
@@ -767,7 +795,7 @@ void TFormMain::ActionSaveToCsvExecute() {
 
 void TFormMain::ActionSaveToBatExecute() {
     TFileDialogSetup setup;
-    setup.Filters = {L"バッチファイル(*.BAT *.bat)", L"すべてのファイル(*.*)"};
+    setup.Filter = L"バッチファイル(*.BAT)|*.BAT|すべてのファイル(*.*)|*.*";
     setup.DefaultExt = L"BAT";
     setup.FileName = FLastBatchFile;
     const std::optional<std::wstring> file = FDialogs.SaveFile(FHwnd, setup);

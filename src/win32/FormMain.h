@@ -135,6 +135,7 @@ class TFormMain {
     std::unique_ptr<TPreviewList> FPreview;
     std::unique_ptr<TCheckView> FCheckView;
     std::map<HWND, TControl*> FControls;
+    HWND FHintTips = nullptr;  // the tool tips of the boxes and buttons
 
   public:
     // For the tests: the controls as the user sees them.
@@ -149,6 +150,7 @@ class TFormMain {
     TCheckBox& PreviewToggle() { return *FPreviewToggle; }
     TPreviewList& Preview() { return *FPreview; }
     TCheckView& CheckView() { return *FCheckView; }
+    HWND HintTips() const { return FHintTips; }
 };
 
 }  // namespace quillmark

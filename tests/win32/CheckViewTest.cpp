@@ -157,7 +157,8 @@ TEST_F(CheckViewTest, SettingsFileShowsStatusMarksAndPreview) {
     EXPECT_EQ(EntryImage(0), 1) << "a blank keeps the label in line";
     EXPECT_EQ(EntryImage(1), 0);
     EXPECT_EQ(EntryImage(2), 0);
-    EXPECT_EQ(EntryTip(0), L"");
+    EXPECT_EQ(EntryTip(0), L"二重引用符をつける列をチェックします。")
+        << "an entry without a mark gives the hint";
     EXPECT_EQ(EntryTip(1), L"カンマ・改行を含むフィールド: 2");
     EXPECT_EQ(EntryTip(2), L"カンマ・改行を含むフィールド: 1");
 

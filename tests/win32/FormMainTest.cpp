@@ -103,22 +103,25 @@ TEST_F(FormMainTest, ToolBarHasTheButtonsInOrderWithImagesAndTips) {
     struct TExpected {
         int Command;
         int Image;
+        const wchar_t* Caption;
         const wchar_t* Tip;
     };
     const TExpected expected[] = {
-        {IDM_FILENEW, 6, L"新規作成"},
-        {IDM_OPENFROMINI, 5, L"設定ファイルを開く"},
-        {IDM_SAVETOINI, 2, L"設定ファイルを保存する"},
-        {0, 0, L""},
-        {IDM_SAVETOCSV, 1, L"CSVファイルを保存する"},
-        {IDM_SAVETOBAT, 0, L"バッチファイルを保存する"},
-        {0, 0, L""},
-        {IDM_CHECKALL, 3, L"すべてチェック"},
-        {IDM_UNCHECK, 4, L"チェックを外す"},
-        {0, 0, L""},
-        {IDM_HELP, 7, L"ヘルプ"},
+        {IDM_FILENEW, 6, L"新規作成", L"新しい設定を作成します。"},
+        {IDM_OPENFROMINI, 5, L"設定ファイルを開く", L"設定ファイルを開きます。"},
+        {IDM_SAVETOINI, 2, L"設定ファイルを保存する", L"設定ファイルを保存します。"},
+        {0, 0, L"", L""},
+        {IDM_SAVETOCSV, 1, L"CSVファイルを保存する", L"CSVファイルを保存します。"},
+        {IDM_SAVETOBAT, 0, L"バッチファイルを保存する", L"バッチファイルを保存します。"},
+        {0, 0, L"", L""},
+        {IDM_CHECKALL, 3, L"すべてチェック", L"すべての列をチェックします。"},
+        {IDM_UNCHECK, 4, L"チェックを外す", L""},
+        {0, 0, L"", L""},
+        {IDM_HELP, 7, L"ヘルプ", L"ヘルプを表示します"},
     };
     HWND toolBar = Form->ToolBar().Hwnd();
+    const auto tips = reinterpret_cast<HWND>(SendMessageW(toolBar, TB_GETTOOLTIPS, 0, 0));
+    ASSERT_NE(tips, nullptr);
     ASSERT_EQ(SendMessageW(toolBar, TB_BUTTONCOUNT, 0, 0), static_cast<LRESULT>(std::size(expected)));
     for (std::size_t i = 0; i < std::size(expected); ++i) {
         SCOPED_TRACE(i);
@@ -130,10 +133,55 @@ TEST_F(FormMainTest, ToolBarHasTheButtonsInOrderWithImagesAndTips) {
         }
         EXPECT_EQ(button.idCommand, expected[i].Command);
         EXPECT_EQ(button.iBitmap, expected[i].Image);
-        wchar_t tip[64] = {};
-        SendMessageW(toolBar, TB_GETBUTTONTEXTW, button.idCommand, reinterpret_cast<LPARAM>(tip));
-        EXPECT_EQ(std::wstring(tip), expected[i].Tip);
+        wchar_t caption[64] = {};
+        SendMessageW(toolBar, TB_GETBUTTONTEXTW, button.idCommand, reinterpret_cast<LPARAM>(caption));
+        EXPECT_EQ(std::wstring(caption), expected[i].Caption);
+        // The tip's text, asked as the tool bar's tips ask: the hint, and
+        // nothing (no tip) for the button without one.
+        NMTTDISPINFOW tip{};
+        tip.hdr.hwndFrom = tips;
+        tip.hdr.idFrom = static_cast<UINT_PTR>(button.idCommand);
+        tip.hdr.code = TTN_GETDISPINFOW;
+        SendMessageW(toolBar, WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&tip));
+        ASSERT_NE(tip.lpszText, nullptr);
+        EXPECT_EQ(std::wstring(tip.lpszText), expected[i].Tip);
     }
+}
+
+TEST_F(FormMainTest, BoxesAndButtonsShowTheirHintsAsToolTips) {
+    const std::pair<TControl*, const wchar_t*> expected[] = {
+        {&Form->EditSourceFile(), L"変換元CSVファイルの保存場所を指定します。"},
+        {&Form->ButtonSourceFile(), L"変換元CSVファイル"},
+        {&Form->EditTargetFile(), L"変換先CSVファイルの保存場所を指定します。"},
+        {&Form->ButtonTargetFile(), L"変換先CSVファイル"},
+        {&Form->ComboBoxEncoding(), L"変換先CSVファイルの文字コードを選択します。"},
+    };
+    ASSERT_NE(Form->HintTips(), nullptr);
+    for (const auto& [control, hint] : expected) {
+        wchar_t text[128] = {};
+        TTTOOLINFOW tool{};
+        tool.cbSize = sizeof tool;
+        tool.hwnd = Form->Hwnd();
+        tool.uId = reinterpret_cast<UINT_PTR>(control->Hwnd());
+        tool.lpszText = text;
+        SendMessageW(Form->HintTips(), TTM_GETTEXTW, std::size(text), reinterpret_cast<LPARAM>(&tool));
+        EXPECT_EQ(std::wstring(text), hint);
+    }
+}
+
+TEST_F(FormMainTest, OpensWithItsClientAreaInTheMiddleOfTheScreen) {
+    const int dpi = static_cast<int>(GetDpiForWindow(Form->Hwnd()));
+    RECT client{};
+    GetClientRect(Form->Hwnd(), &client);
+    EXPECT_EQ(client.right, MulDiv(566, dpi, 96));
+    EXPECT_EQ(client.bottom, MulDiv(283, dpi, 96));
+    RECT window{};
+    GetWindowRect(Form->Hwnd(), &window);
+    MONITORINFO monitor{};
+    monitor.cbSize = sizeof monitor;
+    GetMonitorInfoW(MonitorFromWindow(Form->Hwnd(), MONITOR_DEFAULTTOPRIMARY), &monitor);
+    EXPECT_NEAR(window.left + window.right, monitor.rcWork.left + monitor.rcWork.right, 1);
+    EXPECT_NEAR(window.top + window.bottom, monitor.rcWork.top + monitor.rcWork.bottom, 1);
 }
 
 TEST_F(FormMainTest, ToolBarImagesAreTheEightPicturesAtTheWindowsScale) {
@@ -274,6 +322,7 @@ TEST_F(FormMainTest, CancelledBrowseReadsTheListFromTheBoxesFile) {
                  reinterpret_cast<LPARAM>(Form->ButtonSourceFile().Hwnd()));
     ASSERT_EQ(Dialogs.Asked.size(), 1u);
     EXPECT_EQ(Dialogs.Asked[0].Title, L"変換元CSVファイル");
+    EXPECT_EQ(Dialogs.Asked[0].Filter, L"CSVファイル|*.csv");
     EXPECT_EQ(Dialogs.Asked[0].Folder, Folder.Path().wstring());
     EXPECT_EQ(Dialogs.Asked[0].FileName, L"in.csv");
     EXPECT_EQ(Dialogs.Asked[0].DefaultExt, L"csv");
@@ -298,6 +347,7 @@ TEST_F(FormMainTest, BrowseForTheTargetAcceptsANewName) {
                  reinterpret_cast<LPARAM>(Form->ButtonTargetFile().Hwnd()));
     ASSERT_EQ(Dialogs.Asked.size(), 1u);
     EXPECT_EQ(Dialogs.Asked[0].Title, L"変換先CSVファイル");
+    EXPECT_EQ(Dialogs.Asked[0].Filter, L"CSVファイル|*.csv");
     EXPECT_FALSE(Dialogs.Asked[0].MustExist);
     EXPECT_EQ(Form->Model().TargetFileName(), FromWide(Path(L"new.csv")));
 }
@@ -569,6 +619,9 @@ TEST_F(FormMainTest, EscapeWhileTheFirstColumnListIsReadLeavesTheRestOfTheComman
 TEST(BusyCursor, NestsAndUnwindsInReverseOrder) {
     TMessageBoxUserInterface ui;
     EXPECT_EQ(BusyCursorDepth(), 0);
+    // Whatever an earlier window left (the pointer may rest on where one was).
+    const HCURSOR arrow = LoadCursorW(nullptr, IDC_ARROW);
+    SetCursor(arrow);
     TCursorHourGlassRef outer = ui.CreateCursorHourGlass();
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_WAIT));
     TCursorHourGlassRef inner = ui.CreateCursorHourGlass();
@@ -578,7 +631,7 @@ TEST(BusyCursor, NestsAndUnwindsInReverseOrder) {
     EXPECT_EQ(GetCursor(), LoadCursorW(nullptr, IDC_WAIT));
     outer.reset();
     EXPECT_EQ(BusyCursorDepth(), 0);
-    EXPECT_NE(GetCursor(), LoadCursorW(nullptr, IDC_WAIT));
+    EXPECT_EQ(GetCursor(), arrow);
 }
 
 TEST_F(FormMainTest, ABadCommandLineReachesTheExceptionHandlerAndCountsAsFailedRun) {
@@ -592,22 +645,20 @@ using namespace std::string_literals;
 
 struct TFilterCase {
     const char* Name;
-    std::vector<std::wstring> Filters;
+    std::wstring Filter;
     std::wstring Expected;
 };
 class DialogFilter : public ::testing::TestWithParam<TFilterCase> {};
 
 TEST_P(DialogFilter, PairsEachDescriptionWithItsPatterns) {
-    EXPECT_EQ(FormatDialogFilter(GetParam().Filters), GetParam().Expected);
+    EXPECT_EQ(FormatDialogFilter(GetParam().Filter), GetParam().Expected);
 }
 INSTANTIATE_TEST_SUITE_P(
     Filters, DialogFilter,
-    ::testing::Values(
-        TFilterCase{"One", {L"CSVファイル(*.csv *.CSV)"}, L"CSVファイル(*.csv *.CSV)\0*.csv;*.CSV\0\0"s},
-        TFilterCase{"Two",
-                    {L"設定ファイル(*.QMK *.qmk)", L"すべてのファイル(*.*)"},
-                    L"設定ファイル(*.QMK *.qmk)\0*.QMK;*.qmk\0すべてのファイル(*.*)\0*.*\0\0"s},
-        TFilterCase{"NoBrackets", {L"all"}, L"all\0*\0\0"s}, TFilterCase{"None", {}, std::wstring(1, L'\0')}),
+    ::testing::Values(TFilterCase{"One", L"CSVファイル|*.csv", L"CSVファイル\0*.csv\0\0"s},
+                      TFilterCase{"Two", L"設定ファイル(*.QMK)|*.QMK|すべてのファイル(*.*)|*.*",
+                                  L"設定ファイル(*.QMK)\0*.QMK\0すべてのファイル(*.*)\0*.*\0\0"s},
+                      TFilterCase{"None", L"", std::wstring(1, L'\0')}),
     [](const auto& info) { return std::string(info.param.Name); });
 
 TEST_F(FormMainTest, SaveActionsAskWithTheirFiltersAndWriteTheChosenFile) {
@@ -616,12 +667,10 @@ TEST_F(FormMainTest, SaveActionsAskWithTheirFiltersAndWriteTheChosenFile) {
     SendMessageW(Form->Hwnd(), WM_COMMAND, IDM_SAVETOINI, 0);
     SendMessageW(Form->Hwnd(), WM_COMMAND, IDM_SAVETOBAT, 0);
     ASSERT_EQ(Dialogs.Asked.size(), 2u);
-    EXPECT_EQ(Dialogs.Asked[0].Filters,
-              (std::vector<std::wstring>{L"設定ファイル(*.QMK *.qmk)", L"設定ファイル(*.INI *.ini)",
-                                         L"すべてのファイル(*.*)"}));
+    EXPECT_EQ(Dialogs.Asked[0].Filter,
+              L"設定ファイル(*.QMK)|*.QMK|設定ファイル(*.INI)|*.INI|すべてのファイル(*.*)|*.*");
     EXPECT_EQ(Dialogs.Asked[0].DefaultExt, L"QMK");
-    EXPECT_EQ(Dialogs.Asked[1].Filters,
-              (std::vector<std::wstring>{L"バッチファイル(*.BAT *.bat)", L"すべてのファイル(*.*)"}));
+    EXPECT_EQ(Dialogs.Asked[1].Filter, L"バッチファイル(*.BAT)|*.BAT|すべてのファイル(*.*)|*.*");
     EXPECT_EQ(Dialogs.Asked[1].DefaultExt, L"BAT");
     EXPECT_THAT(test::ReadBytes(Folder / L"job.qmk"), ::testing::HasSubstr("COL=1"));
     EXPECT_THAT(test::ReadBytes(Folder / L"run.bat"), ::testing::HasSubstr("/auto"));
