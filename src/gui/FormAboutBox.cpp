@@ -7,8 +7,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QScreen>
+#include <QUrl>
 
-#include "gui/Help.h"
 #include "gui/QtString.h"
 #include "model/AppInfo.h"
 
@@ -66,14 +66,13 @@ TFormAboutBox::TFormAboutBox(QWidget* owner) : QDialog(owner) {
     FProductName->setText(QApplication::applicationName());
     FVersion->setText(ToQString(info.GetInfo(aiFileVersion)));
     FCopyright->setText(QStringLiteral("Copyright ") + ToQString(info.GetInfo(aiLegalCopyright)));
-    FAddress = ManualUrl();
-    // Break points after each "/" let a long address wrap inside the label.
-    FUrl->setText(FAddress.toString().replace('/', QStringLiteral("/\u200B")));
+    FUrl->setText(ToQString(kMakerWebPage));
     FUrl->installEventFilter(this);
 }
 
 void TFormAboutBox::URLClick() {
-    if (FAddress.isValid()) QDesktopServices::openUrl(FAddress);
+    // What the desktop makes of the address is its own business.
+    QDesktopServices::openUrl(QUrl(FUrl->text()));
 }
 
 bool TFormAboutBox::eventFilter(QObject* watched, QEvent* event) {

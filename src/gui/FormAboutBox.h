@@ -1,15 +1,14 @@
 #pragma once
 
 #include <QDialog>
-#include <QUrl>
 
 class QLabel;
 class QPushButton;
 
 namespace quillmark {
 
-// "バージョン情報": product name, file version, copyright and a link to the
-// manual. Throws Exception "バージョン情報を取得できません" from the
+// "バージョン情報": product name, file version, copyright and the maker's
+// web page. Throws Exception "バージョン情報を取得できません" from the
 // constructor when the program carries no version data.
 class TFormAboutBox : public QDialog {
     Q_OBJECT
@@ -28,7 +27,6 @@ class TFormAboutBox : public QDialog {
     QLabel* FVersion;
     QLabel* FCopyright;
     QLabel* FUrl;
-    QUrl FAddress;
 };
 
 }  // namespace quillmark

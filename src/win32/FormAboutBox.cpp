@@ -3,7 +3,6 @@
 #include <shellapi.h>
 
 #include "model/AppInfo.h"
-#include "win32/HtmlHelp.h"
 #include "win32/Resource.h"
 #include "win32/WideString.h"
 
@@ -14,9 +13,7 @@ TFormAboutBox::TFormAboutBox() {
     FProductName = L"Quillmark";
     FVersion = ToWide(info.GetInfo(aiFileVersion));
     FCopyright = L"Copyright " + ToWide(info.GetInfo(aiLegalCopyright));
-    std::wstring program(32768, L'\0');
-    program.resize(GetModuleFileNameW(nullptr, program.data(), static_cast<DWORD>(program.size())));
-    FUrl = ToWide(HelpFileName(FromWide(program)));
+    FUrl = ToWide(kMakerWebPage);
 }
 
 void TFormAboutBox::ShowModal(HWND owner) {

@@ -457,7 +457,7 @@ TEST_F(FormMainTest, SystemCommand128ShowsTheAboutBoxFromTheVersionResource) {
     EXPECT_EQ(gAbout.ProductName, L"Quillmark");
     EXPECT_EQ(gAbout.Version, ToWide(Utf8ToUtf16(QUILLMARK_FILE_VERSION)));
     EXPECT_EQ(gAbout.Copyright, L"Copyright The Quillmark authors");
-    EXPECT_THAT(gAbout.Url, ::testing::EndsWith(L".CHM"));
+    EXPECT_EQ(gAbout.Url, L"https://github.com/quillmark/quillmark");
     EXPECT_THAT(Exceptions, ::testing::IsEmpty());
 }
 

@@ -68,4 +68,7 @@ class TAppInfo {
     std::unique_ptr<TVersionResource> FVersionData;
 };
 
+// The maker's web page, which the about boxes show and open.
+inline constexpr std::u16string_view kMakerWebPage = u"https://github.com/quillmark/quillmark";
+
 }  // namespace quillmark
