@@ -1,5 +1,7 @@
 #include <QTimer>
 #include <csignal>
+#include <string>
+#include <vector>
 
 #include "base/Interrupt.h"
 #include "gui/Application.h"
@@ -17,6 +19,9 @@ int main(int argc, char** argv) {
     // SIGTERM (the desktop session ending), SIGINT and SIGHUP close the
     // window as the user would: a run in progress is cancelled first.
     quillmark::InstallInterruptHandlers();
+    // The program's switches are read from the command line as it was
+    // given: Qt takes its own options, and a value after one, out of argv.
+    const std::vector<std::string> given(argv + 1, argv + argc);
     quillmark::TApplication application(argc, argv);
     quillmark::LoadQtJapaneseTranslation(application);
 
@@ -27,9 +32,8 @@ int main(int argc, char** argv) {
     try {
         quillmark::TFormMain form(ui, dialogs);
         quillmark::TArguments arguments;
-        const QStringList all = QCoreApplication::arguments();
-        for (qsizetype i = 1; i < all.size(); ++i)
-            arguments.push_back(quillmark::FromQString(all[i]));
+        for (const std::string& argument : given)
+            arguments.push_back(quillmark::FromQString(QString::fromLocal8Bit(argument)));
         autoRun = quillmark::FindCmdLineSwitch(arguments, u"auto");
         form.SetProgramArguments(std::move(arguments));
         form.show();

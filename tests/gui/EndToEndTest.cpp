@@ -4,6 +4,7 @@
 #include <signal.h>
 
 #include <chrono>
+#include <filesystem>
 #include <thread>
 
 #include "support/ChildProcess.h"
@@ -34,6 +35,24 @@ TEST(DesktopEndToEnd, OpenMakesAFileTheSource) {
         folder.Path(), {"QT_QPA_PLATFORM=offscreen", "LC_ALL=ja_JP.UTF-8"});
     EXPECT_EQ(result.ExitCode, 0) << result.Err;
     EXPECT_EQ(test::ReadBytes(folder / "out.csv"), "\"\x8E\x81\x96\xBC\",\x93\xFA\x95\x74\r\n\"1\",2\r\n");
+}
+
+// Qt takes its own options out of the command line, with the value after
+// them; the program still reads every argument as given, and ignores what
+// it does not know.
+TEST(DesktopEndToEnd, QtsOptionsDoNotTakeTheProgramsArguments) {
+    test::TTempDir folder;
+    test::WriteBytes(folder / "in.csv", "a,b\r\n");
+    test::WriteBytes(folder / "set.qmk", "[FILE]\r\nSOURCE=in.csv\r\nTARGET=out.csv\r\n[CSV]\r\nCOL=1\r\n");
+    for (const char* option : {"-style", "-stylesheet", "-session", "-qwindowtitle"}) {
+        std::filesystem::remove(folder / "out.csv");
+        test::TChildOptions options;
+        options.Environment = {"QT_QPA_PLATFORM=offscreen"};
+        test::TChildProcess child(QUILLMARK_GUI_PATH, {option, "set.qmk", "/auto"}, folder.Path(), options);
+        // A run that misses the settings stays open on its warning.
+        EXPECT_EQ(child.Wait(30), 0) << option << ": " << child.Err();
+        EXPECT_EQ(test::ReadBytes(folder / "out.csv"), "a,\"b\"\r\n") << option;
+    }
 }
 
 // The desktop session ending (SIGTERM) or a closed terminal (SIGHUP) at
