@@ -43,13 +43,15 @@ class TConsoleBuffer final : public std::streambuf {
         const std::size_t complete = quillmark::CompleteUtf8Length(FText);
         std::u16string text = quillmark::Utf8ToUtf16(std::string_view(FText).substr(0, complete));
         FText.erase(0, complete);
-        if (text.empty() || FHandle == nullptr || FHandle == INVALID_HANDLE_VALUE) return 0;
+        if (text.empty()) return 0;
+        if (FHandle == nullptr || FHandle == INVALID_HANDLE_VALUE) return -1;
         DWORD mode = 0;
         DWORD written = 0;
-        if (::GetConsoleMode(FHandle, &mode)) {
-            ::WriteConsoleW(FHandle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-            return 0;
-        }
+        // A failed write fails the stream, which the caller reports.
+        if (::GetConsoleMode(FHandle, &mode))
+            return ::WriteConsoleW(FHandle, text.data(), static_cast<DWORD>(text.size()), &written, nullptr)
+                       ? 0
+                       : -1;
         // Files and pipes get Windows line ends, as from any console program.
         for (std::size_t at = text.find(u'\n'); at != std::u16string::npos; at = text.find(u'\n', at + 2))
             text.insert(at, 1, u'\r');
@@ -61,8 +63,9 @@ class TConsoleBuffer final : public std::streambuf {
         if (length <= 0) return 0;
         std::string bytes(static_cast<std::size_t>(length), '\0');
         ::WideCharToMultiByte(codePage, 0, wide, count, bytes.data(), length, nullptr, nullptr);
-        ::WriteFile(FHandle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-        return 0;
+        const BOOL wrote =
+            ::WriteFile(FHandle, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
+        return wrote && written == bytes.size() ? 0 : -1;
     }
 
   private:

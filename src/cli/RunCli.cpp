@@ -1,6 +1,7 @@
 #include "cli/RunCli.h"
 
 #include <algorithm>
+#include <cerrno>
 
 #include "base/Exception.h"
 #include "base/FileSystem.h"
@@ -79,9 +80,21 @@ int PrintCheck(const TFormMainModel& model, const TProgressCallback& progress, s
     return kExitSuccess;
 }
 
-}  // namespace
+// `status`, or a failure when what went to `out` could not all be written
+// (a closed output, a pipe closed early, a full disk): a script must not
+// take a cut list or report for a whole one.
+int Flushed(std::ostream& out, std::ostream& err, int status) {
+    errno = 0;
+    out.flush();
+    if (out || status != kExitSuccess) return status;
+    const int error = errno;
+    err << "標準出力に書き込めません。" << (error != 0 ? Utf16ToUtf8(SystemErrorText(error)) : std::string())
+        << '\n';
+    return kExitFailure;
+}
 
-int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+// The run, its output not yet flushed.
+int RunOnce(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
     if (arguments.empty()) {
         err << kUsage;
         return kExitBadCommand;
@@ -125,6 +138,11 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
     }
 
     if (listColumns && (result == TFirstIdleResult::Applied || result == TFirstIdleResult::NoArguments)) {
+        // Without a source there is no list to show, as there is nothing to check.
+        if (!FileExists(model.SourceFileName())) {
+            err << Utf16ToUtf8(messages::SourceNotFound) << '\n';
+            return kExitFailure;
+        }
         // The column list as the window shows it, with the numbers "/quote:" takes.
         for (std::size_t column = 0; column < model.Columns().size(); ++column)
             out << column << '\t' << Utf16ToUtf8(model.Columns()[column].Label) << '\n';
@@ -146,6 +164,12 @@ int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::os
             return kExitFailure;
     }
     return kExitFailure;
+}
+
+}  // namespace
+
+int RunCli(const std::vector<std::string>& arguments, std::ostream& out, std::ostream& err) {
+    return Flushed(out, err, RunOnce(arguments, out, err));
 }
 
 }  // namespace quillmark

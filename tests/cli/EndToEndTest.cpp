@@ -1,5 +1,7 @@
 // Runs the built quillmark-cli on files written here and compares exact bytes.
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cerrno>
 #include <clocale>
@@ -9,6 +11,7 @@
 
 #include "base/CodePage.h"
 #include "base/Utf.h"
+#include "support/ChildProcess.h"
 #include "support/RunProgram.h"
 #include "support/TestFiles.h"
 
@@ -263,6 +266,39 @@ TEST(EndToEndListColumns, PrintsTheNumberedColumnListAndConvertsNothing) {
         RunProgram(kProgram, {"--list-columns", "/source:gone.csv"}, folder.Path(), {"LC_ALL=C"});
     EXPECT_EQ(missing.ExitCode, 1);
     EXPECT_EQ(missing.Err, "変換元CSVファイルが見つかりません。\n");
+}
+
+TEST(EndToEndListColumns, WithoutASourceSaysSo) {
+    TTempDir folder;
+    const auto result = RunProgram(kProgram, {"--list-columns"}, folder.Path(), {"LC_ALL=C"});
+    EXPECT_EQ(result.ExitCode, 1);
+    EXPECT_EQ(result.Out, "");
+    EXPECT_EQ(result.Err, "変換元CSVファイルが見つかりません。\n");
+}
+
+// What goes to the standard output must arrive whole: a closed output, or a
+// pipe whose reader is gone, fails the run with a message.
+TEST(EndToEndOutput, OutputThatCannotBeWrittenFailsTheRun) {
+    TTempDir folder;
+    WriteBytes(folder / "in.csv", "a,b\r\n1,2\r\n");
+    for (const std::vector<std::string>& arguments : std::vector<std::vector<std::string>>{
+             {"--list-columns", "/source:in.csv"}, {"--check", "/source:in.csv"}, {"--version"}}) {
+        for (const bool closed : {true, false}) {
+            int ends[2];
+            ASSERT_EQ(::pipe(ends), 0);
+            ::close(ends[0]);
+            test::TChildOptions options;
+            options.CloseStdout = closed;
+            options.Stdout = ends[1];
+            test::TChildProcess child(kProgram, arguments, folder.Path(), options);
+            const int status = child.Wait();
+            ::close(ends[1]);
+            EXPECT_EQ(status, 1) << arguments.front() << (closed ? " closed" : " pipe");
+            EXPECT_THAT(child.Err(), ::testing::StartsWith("標準出力に書き込めません。"))
+                << arguments.front() << (closed ? " closed" : " pipe");
+        }
+    }
+    EXPECT_EQ(folder.Listing(), "in.csv");
 }
 
 TEST(EndToEndCheck, PrintsTheReportAndWritesNothing) {
