@@ -3,6 +3,9 @@
 #if !defined(_WIN32)
 #include <sys/stat.h>
 #endif
+#if defined(__linux__)
+#include <sys/acl.h>
+#endif
 
 #include "base/Exception.h"
 #include "base/FileSystem.h"
@@ -58,6 +61,41 @@ TEST(SafeFileWriter, NewFileFollowsTheUmask) {
     struct stat info;
     ASSERT_EQ(::stat((folder / "new.csv").c_str(), &info), 0);
     EXPECT_EQ(info.st_mode & 0777, 0640u);
+}
+#endif
+
+#if defined(__linux__)
+// A folder's default access control list, not the umask, decides what a new
+// file there allows, as for any file created in it.
+TEST(SafeFileWriter, NewFileTakesTheFoldersDefaultAcl) {
+    struct TCase {
+        const char* Default;
+        unsigned Creation;  // the mode the file is made with
+        mode_t Mode;
+    };
+    for (const TCase& c :
+         {TCase{"u::rwx,g::---,o::---", 0666, 0600}, TCase{"u::rw-,g::r--,o::r--", 0666, 0644},
+          TCase{"u::rwx,u:daemon:rwx,g::r-x,m::rwx,o::---", 0666, 0660},
+          TCase{"u::rwx,g::r-x,o::---", 0777, 0750}, TCase{"u::rwx,g::rwx,o::rwx", 0700, 0700}}) {
+        TTempDir folder;
+        acl_t list = ::acl_from_text(c.Default);
+        ASSERT_NE(list, nullptr) << c.Default;
+        const int set = ::acl_set_file(folder.Path().c_str(), ACL_TYPE_DEFAULT, list);
+        ::acl_free(list);
+        if (set != 0) GTEST_SKIP() << "the file system takes no access control lists";
+        const mode_t saved = ::umask(002);
+        {
+            TSafeFileWriter writer(folder.File("new.csv"));
+            writer.SetCreationMode(c.Creation);
+            writer.Write("a\r\n");
+            writer.Commit();
+        }
+        ::umask(saved);
+        struct stat info;
+        ASSERT_EQ(::stat((folder / "new.csv").c_str(), &info), 0);
+        EXPECT_EQ(info.st_mode & 0777, c.Mode) << c.Default << " " << c.Creation;
+        EXPECT_EQ(ReadBytes(folder / "new.csv"), "a\r\n");
+    }
 }
 #endif
 

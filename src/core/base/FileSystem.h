@@ -87,9 +87,10 @@ class TSafeFileWriter final : public IByteSink {
     void Write(std::string_view bytes) override;
     void Commit();
 
-    // Mode bits of the file a commit creates (default: those of the file it
-    // replaces, or 0666 less the umask for a new file).
-    void SetPermissions(std::filesystem::perms permissions);
+    // A new file gets what a file created in its folder with `mode` gets
+    // (default 0666): the folder's default access control list cut down to
+    // `mode`, or `mode` less the umask. A file replaced keeps its own.
+    void SetCreationMode(unsigned mode);
 
     // True when the target is written in place (a descriptor, pipe, FIFO or
     // device): written bytes cannot be taken back, so a caller that might
@@ -112,8 +113,6 @@ class TSafeFileWriter final : public IByteSink {
     bool FReplacing = false;         // a file stood at the target to begin with
     bool FDirect = false;            // written in place, see IsDirect
     bool FUnnamed = false;           // the temporary file has no name yet (O_TMPFILE)
-    bool FHasPermissions = false;
-    std::filesystem::perms FPermissions{};
 };
 
 }  // namespace quillmark

@@ -25,6 +25,7 @@
 #if defined(__linux__)
 #include <acl/libacl.h>
 #include <attr/libattr.h>
+#include <sys/acl.h>
 #endif
 
 namespace quillmark {
@@ -384,6 +385,49 @@ int TakeAttributes(int fd, const std::filesystem::path& oldPath, const struct st
     return ::fchmod(fd, mode) == 0 ? 0 : errno;
 }
 
+// Gives the new file `fd`, made in `folder` under a temporary name with
+// no access for others, what a file created there with `mode` gets: the
+// folder's default access control list, its owner's, mask's (owning
+// group's without a mask) and others' entries cut down to `mode`, where it
+// has one (the umask does not apply then); else `mode` less the umask.
+int GiveNewFileAccess(int fd, const std::filesystem::path& folder, mode_t mode) {
+#if defined(__linux__)
+    if (acl_t inherited = ::acl_get_file(folder.c_str(), ACL_TYPE_DEFAULT); inherited != nullptr) {
+        int result = -1;
+        if (::acl_entries(inherited) > 0) {
+            bool hasMask = false;
+            acl_entry_t entry;
+            for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(inherited, which, &entry) == 1;
+                 which = ACL_NEXT_ENTRY) {
+                acl_tag_t tag;
+                if (::acl_get_tag_type(entry, &tag) == 0 && tag == ACL_MASK) hasMask = true;
+            }
+            for (int which = ACL_FIRST_ENTRY; ::acl_get_entry(inherited, which, &entry) == 1;
+                 which = ACL_NEXT_ENTRY) {
+                acl_tag_t tag;
+                acl_permset_t permissions;
+                if (::acl_get_tag_type(entry, &tag) != 0 || ::acl_get_permset(entry, &permissions) != 0)
+                    continue;
+                const mode_t allowed = tag == ACL_USER_OBJ                           ? mode >> 6
+                                       : tag == (hasMask ? ACL_MASK : ACL_GROUP_OBJ) ? mode >> 3
+                                       : tag == ACL_OTHER                            ? mode
+                                                                                     : 07;
+                for (const auto& [bit, permission] :
+                     {std::pair{04, ACL_READ}, std::pair{02, ACL_WRITE}, std::pair{01, ACL_EXECUTE}})
+                    if ((allowed & static_cast<mode_t>(bit)) == 0) ::acl_delete_perm(permissions, permission);
+                ::acl_set_permset(entry, permissions);
+            }
+            result = ::acl_set_fd(fd, inherited) == 0 ? 0 : errno;
+        }
+        ::acl_free(inherited);
+        if (result >= 0) return result;
+    }
+#else
+    (void)folder;
+#endif
+    return ::fchmod(fd, mode & ~static_cast<mode_t>(CurrentUmask())) == 0 ? 0 : errno;
+}
+
 // Gives the unnamed file `fd` the name `path`: through /proc, which needs no
 // privilege, or else by the descriptor itself. Returns the error number, or 0.
 int LinkUnnamed(int fd, const std::filesystem::path& path) {
@@ -464,9 +508,8 @@ TSafeFileWriter::TSafeFileWriter(std::u16string_view targetPath) : FTargetPath(t
     if (FUnnamed) FTemporary = folder / ("." + name + "." + UnicodeToNative(RandomSuffix()) + ".tmp");
 
     // Owner, group, mode and attributes are in place before the first byte.
-    const int error =
-        FReplacing ? TakeAttributes(FDescriptor, FTarget, info)
-                   : (::fchmod(FDescriptor, static_cast<mode_t>(0666 & ~CurrentUmask())) == 0 ? 0 : errno);
+    const int error = FReplacing ? TakeAttributes(FDescriptor, FTarget, info)
+                                 : GiveNewFileAccess(FDescriptor, folder, 0666);
     if (error != 0) {
         Discard();
         RaiseCreateError(targetPath, error);
@@ -477,11 +520,11 @@ TSafeFileWriter::~TSafeFileWriter() {
     Discard();
 }
 
-void TSafeFileWriter::SetPermissions(std::filesystem::perms permissions) {
-    FHasPermissions = true;
-    FPermissions = permissions;
-    if (FDirect || FDescriptor < 0) return;
-    if (::fchmod(FDescriptor, static_cast<mode_t>(permissions) & 07777) != 0) RaiseWriteError(errno);
+void TSafeFileWriter::SetCreationMode(unsigned mode) {
+    if (FDirect || FReplacing || FDescriptor < 0) return;
+    if (const int error =
+            GiveNewFileAccess(FDescriptor, FTarget.parent_path(), static_cast<mode_t>(mode) & 0777))
+        RaiseWriteError(error);
 }
 
 void TSafeFileWriter::Write(std::string_view bytes) {

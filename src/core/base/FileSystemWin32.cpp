@@ -304,10 +304,7 @@ TSafeFileWriter::~TSafeFileWriter() {
 
 // Windows files have no mode bits: the replaced file's attributes and
 // security carry over through ReplaceFileW, a new file takes the folder's.
-void TSafeFileWriter::SetPermissions(std::filesystem::perms permissions) {
-    FHasPermissions = true;
-    FPermissions = permissions;
-}
+void TSafeFileWriter::SetCreationMode(unsigned) {}
 
 void TSafeFileWriter::Write(std::string_view bytes) {
     // Ctrl+C or a closed console stops the writing here, where the old

@@ -89,12 +89,11 @@ void WriteBatchFile(const std::u16string& path, std::u16string_view programPath,
     // A path the batch line would change (a best fit, "?", a line break)
     // would convert another file: nothing is written then.
     if (!script) CheckBatchPaths(programPath, info);
-    const bool replacing = FileExists(path);
     TSafeFileWriter writer(path);
     if (script) {
-        // Executable as far as the umask allows; a script that is replaced
-        // keeps its mode.
-        if (!replacing) writer.SetPermissions(static_cast<std::filesystem::perms>(0777 & ~CurrentUmask()));
+        // Executable as far as the umask or the folder's default access
+        // control list allows; a script that is replaced keeps its mode.
+        writer.SetCreationMode(0777);
         writer.Write(BuildShellScript(programPath, info));
     } else {
         writer.Write(
