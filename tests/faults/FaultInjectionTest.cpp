@@ -133,6 +133,24 @@ TEST(FaultInjection, ShrinkingSourceIsAReadFailure) {
     }
 }
 
+// A source written to in place while it is read (same size, a byte already
+// read) gives no target that mixes two versions of it.
+TEST(FaultInjection, SourceRewrittenWhileReadKeepsTheTarget) {
+    for (const long long at : {1000000LL, 3000000LL, 6000000LL}) {
+        TTempDir folder;
+        WriteBytes(folder / "in.csv", Source(300000));
+        WriteBytes(folder / "out.csv", "precious");
+        const auto result = RunProgram(
+            kCli, {"/source:in.csv", "/target:out.csv", "/quote:0"}, folder.Path(),
+            Preloaded({"QUILLMARK_REWRITE=" + (folder / "in.csv").string() + ":" + std::to_string(at)}));
+        EXPECT_EQ(result.ExitCode, 1) << at;
+        EXPECT_EQ(result.Err, "CSVファイルの読み込みに失敗しました。\n") << at;
+        EXPECT_TRUE(ReadBytes(folder / "out.csv") == "precious") << at;
+        EXPECT_EQ(ReadBytes(folder / "in.csv").front(), '#') << at;
+        EXPECT_EQ(folder.Listing(), "in.csv out.csv");
+    }
+}
+
 TEST(FaultInjection, MissingAndUnreadableSources) {
     TTempDir folder;
     WriteBytes(folder / "out.csv", "precious");

@@ -4,10 +4,14 @@
 //                                  once N bytes have been written to them
 //   QUILLMARK_SHRINK=PATH:N        PATH is cut to N bytes as soon as N bytes
 //                                  of it have been read (read or pread)
+//   QUILLMARK_REWRITE=PATH:N       PATH's first byte is overwritten with "#",
+//                                  in place, as soon as N bytes of it have
+//                                  been read
 //   QUILLMARK_SYNC_LOG=PATH        each fsync appends a line to PATH: "file"
 //                                  or "folder"
 #include <dlfcn.h>
 #include <errno.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -38,16 +42,28 @@ long long gWritten = 0;
 std::atomic<long long> gRead = 0;
 std::atomic<bool> gShrunk = false;
 
-// Counts what is read of the file QUILLMARK_SHRINK names, by read or pread
-// (from any thread), and cuts the file once enough is.
+// Counts what is read of the file QUILLMARK_SHRINK or QUILLMARK_REWRITE
+// names, by read or pread (from any thread), and changes the file once
+// enough is.
 void CountRead(int fd, ssize_t got) {
     static const char* shrink = std::getenv("QUILLMARK_SHRINK");
-    if (shrink == nullptr || gShrunk || got <= 0) return;
-    const char* colon = std::strrchr(shrink, ':');
-    const std::string path(shrink, colon ? static_cast<size_t>(colon - shrink) : std::strlen(shrink));
+    static const char* rewrite = std::getenv("QUILLMARK_REWRITE");
+    const char* change = shrink != nullptr ? shrink : rewrite;
+    if (change == nullptr || gShrunk || got <= 0) return;
+    const char* colon = std::strrchr(change, ':');
+    const std::string path(change, colon ? static_cast<size_t>(colon - change) : std::strlen(change));
     if (colon == nullptr || PathOf(fd) != path) return;
     const long long at = std::atoll(colon + 1);
-    if ((gRead += got) >= at && !gShrunk.exchange(true)) truncate(path.c_str(), at);
+    if ((gRead += got) < at || gShrunk.exchange(true)) return;
+    if (change == shrink) {
+        truncate(path.c_str(), at);
+        return;
+    }
+    const int file = open(path.c_str(), O_WRONLY);
+    if (file >= 0) {
+        (void)!pwrite(file, "#", 1, 0);
+        close(file);
+    }
 }
 
 // pread and pread64 alike: which of them the program calls depends on how

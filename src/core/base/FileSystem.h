@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -16,6 +17,20 @@ std::u16string FromNativePath(const std::filesystem::path& path);
 // True when something that is not a directory exists at `path`, following
 // symbolic links. An empty path gives false.
 bool FileExists(std::u16string_view path);
+
+// One state of a file: where it is stored, its size and when it was last
+// written. Two equal stamps of a path: the same file, unchanged as far as
+// the system tells.
+struct TFileStamp {
+    std::uint64_t Device = 0;
+    std::uint64_t Index = 0;  // inode, or the file index on Windows
+    std::uint64_t Size = 0;
+    std::int64_t Written = 0;  // in the system's units
+    bool operator==(const TFileStamp&) const = default;
+};
+
+// The stamp of the file at `path` (links followed), nothing when there is none.
+std::optional<TFileStamp> FileStampOf(std::u16string_view path);
 
 // True when `path` is longer than the system takes (PATH_MAX bytes on
 // POSIX): such a path is refused before any work is done for it.

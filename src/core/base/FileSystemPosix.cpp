@@ -86,6 +86,14 @@ bool FileExists(std::u16string_view path) {
     return ::stat(ToNativePath(path).c_str(), &info) == 0 && !S_ISDIR(info.st_mode);
 }
 
+std::optional<TFileStamp> FileStampOf(std::u16string_view path) {
+    struct stat info;
+    if (path.empty() || ::stat(ToNativePath(path).c_str(), &info) != 0) return std::nullopt;
+    return TFileStamp{static_cast<std::uint64_t>(info.st_dev), static_cast<std::uint64_t>(info.st_ino),
+                      static_cast<std::uint64_t>(info.st_size),
+                      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+}
+
 // Read from the system where it tells it: umask() itself can only be read
 // by setting it, which another thread creating a file might notice.
 unsigned CurrentUmask() {

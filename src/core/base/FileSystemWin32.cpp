@@ -119,6 +119,24 @@ bool FileExists(std::u16string_view path) {
     return found;
 }
 
+std::optional<TFileStamp> FileStampOf(std::u16string_view path) {
+    if (path.empty()) return std::nullopt;
+    const HANDLE handle =
+        ::CreateFileW(Wide(SystemPath(path)), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool known = ::GetFileInformationByHandle(handle, &information);
+    ::CloseHandle(handle);
+    if (!known) return std::nullopt;
+    return TFileStamp{
+        information.dwVolumeSerialNumber,
+        std::uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow,
+        std::uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow,
+        static_cast<std::int64_t>(std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32 |
+                                  information.ftLastWriteTime.dwLowDateTime)};
+}
+
 bool IsPathTooLong(std::u16string_view path) {
     // The "\\?\" form takes paths of up to 32,767 characters, terminator
     // and prefix included.

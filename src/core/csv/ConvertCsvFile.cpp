@@ -1,6 +1,7 @@
 #include "csv/ConvertCsvFile.h"
 
 #include <memory>
+#include <optional>
 
 #include "base/BackgroundWriter.h"
 #include "base/Exception.h"
@@ -101,7 +102,8 @@ void WriteFromUtf16(const std::u16string& source, const TColumnSet& quoteColumns
     background.Finish();
 }
 
-// Writes the target in one pass over the source into `file`. With
+// Writes the target in one pass over the source into `file`, not yet
+// committed. With
 // `growing`, the width is learnt on the way and ECsvWidthGrew ends the pass
 // when a row is wider than rows already written; otherwise every row is
 // filled up to `width`. Without `bytes`, the source is split as UTF-16
@@ -125,12 +127,21 @@ void WriteTarget(const std::u16string& source, TCodePage sourceCodePage, bool by
     } catch (...) {
         throw Exception(messages::CsvReadFailed);
     }
+}
+
+// Replaces the target with what `file` holds, once the source is seen to be
+// what it was when the conversion began: a source written to meanwhile
+// (which nothing keeps other programs from on POSIX) may have given rows of
+// two versions of it.
+void Commit(TSafeFileWriter& file, const std::u16string& source, const std::optional<TFileStamp>& stamp) {
+    if (FileStampOf(source) != stamp) throw Exception(messages::CsvReadFailed);
     file.Commit();
 }
 
 // The conversion, in one pass when the width can be learnt on the way.
-void Convert(const std::u16string& source, TCodePage codePage, bool bytes, const TColumnSet& quoteColumns,
-             std::int32_t encoding, const std::u16string& target, const TProgressCallback& progress) {
+void Convert(const std::u16string& source, const std::optional<TFileStamp>& stamp, TCodePage codePage,
+             bool bytes, const TColumnSet& quoteColumns, std::int32_t encoding, const std::u16string& target,
+             const TProgressCallback& progress) {
     // The target goes to a temporary file, which replaces it only after the
     // source has been read to its end and closed.
     auto file = std::make_unique<TSafeFileWriter>(target);
@@ -142,6 +153,7 @@ void Convert(const std::u16string& source, TCodePage codePage, bool bytes, const
         if (!ReadCsvShape(source, shape, progress, false, 0, 2)) throw Exception(messages::CsvReadFailed);
         WriteTarget(source, codePage, bytes && codePage != CP_NONE, quoteColumns, encoding, *file, progress,
                     shape.ColCount, false, 1, 2);
+        Commit(*file, source, stamp);
         return;
     }
     // Most files have rows of one width, or their widest row first: one pass
@@ -151,6 +163,7 @@ void Convert(const std::u16string& source, TCodePage codePage, bool bytes, const
     std::size_t width = 0;
     try {
         WriteTarget(source, codePage, bytes, quoteColumns, encoding, *file, progress, 0, true, 0, 1);
+        Commit(*file, source, stamp);
         return;
     } catch (const ECsvWidthGrew& grew) {
         width = grew.Width;
@@ -163,6 +176,7 @@ void Convert(const std::u16string& source, TCodePage codePage, bool bytes, const
     }
     file = std::make_unique<TSafeFileWriter>(target);
     WriteTarget(source, codePage, bytes, quoteColumns, encoding, *file, progress, width, false, 1, 2);
+    Commit(*file, source, stamp);
 }
 
 }  // namespace
@@ -185,6 +199,8 @@ void ConvertCsvFile(const std::u16string& source, const TColumnSet& quoteColumns
     };
     // A source that cannot even be opened is reported before the target is
     // touched.
+    // The source as it is before it is first read.
+    const std::optional<TFileStamp> stamp = FileStampOf(source);
     TCodePage codePage;
     try {
         codePage = DetectCsvFileCodePage(source);
@@ -194,9 +210,9 @@ void ConvertCsvFile(const std::u16string& source, const TColumnSet& quoteColumns
     // A source taken byte by byte is split as bytes while they are ASCII
     // (most such files are), as UTF-16 from the start again once one is not.
     try {
-        Convert(source, codePage, true, quoteColumns, encoding, target, progress);
+        Convert(source, stamp, codePage, true, quoteColumns, encoding, target, progress);
     } catch (const ETextNotAscii&) {
-        Convert(source, codePage, false, quoteColumns, encoding, target, progress);
+        Convert(source, stamp, codePage, false, quoteColumns, encoding, target, progress);
     }
 }
 
