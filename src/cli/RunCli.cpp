@@ -62,10 +62,6 @@ bool HasArgument(const std::vector<std::string>& arguments, const char* wanted) 
 // `progress` may stop it with EAbort (Ctrl+C): status 1, nothing printed.
 int PrintCheck(const TFormMainModel& model, const TProgressCallback& progress, std::ostream& out,
                std::ostream& err) {
-    if (!FileExists(model.SourceFileName())) {
-        err << Utf16ToUtf8(messages::SourceNotFound) << '\n';
-        return kExitFailure;
-    }
     TCsvCheck report;
     try {
         if (!CheckCsvFile(model.SourceFileName(), model.GetQuoteColumns(), model.EncodingIndex(), report,
@@ -137,19 +133,19 @@ int RunOnce(const std::vector<std::string>& arguments, std::ostream& out, std::o
         return kExitFailure;
     }
 
-    if (listColumns && (result == TFirstIdleResult::Applied || result == TFirstIdleResult::NoArguments)) {
-        // Without a source there is no list to show, as there is nothing to check.
+    if ((listColumns || check) &&
+        (result == TFirstIdleResult::Applied || result == TFirstIdleResult::NoArguments)) {
+        // Without a source there is nothing to list or check.
         if (!FileExists(model.SourceFileName())) {
             err << Utf16ToUtf8(messages::SourceNotFound) << '\n';
             return kExitFailure;
         }
+        if (check) return PrintCheck(model, ui.Progress(), out, err);
         // The column list as the window shows it, with the numbers "/quote:" takes.
         for (std::size_t column = 0; column < model.Columns().size(); ++column)
             out << column << '\t' << Utf16ToUtf8(model.Columns()[column].Label) << '\n';
         return kExitSuccess;
     }
-    if (check && (result == TFirstIdleResult::Applied || result == TFirstIdleResult::NoArguments))
-        return PrintCheck(model, ui.Progress(), out, err);
     switch (result) {
         case TFirstIdleResult::Converted:
         case TFirstIdleResult::NoArguments:

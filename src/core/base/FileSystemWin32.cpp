@@ -101,6 +101,23 @@ std::u16string FromNativePath(const std::filesystem::path& path) {
     return std::u16string(native.begin(), native.end());
 }
 
+namespace {
+
+// What the system tells of the file or folder at `systemPath`, links followed.
+std::optional<BY_HANDLE_FILE_INFORMATION> InformationOf(const std::u16string& systemPath) {
+    const HANDLE handle =
+        ::CreateFileW(Wide(systemPath), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+    BY_HANDLE_FILE_INFORMATION information{};
+    const bool known = ::GetFileInformationByHandle(handle, &information);
+    ::CloseHandle(handle);
+    if (!known) return std::nullopt;
+    return information;
+}
+
+}  // namespace
+
 bool FileExists(std::u16string_view path) {
     if (path.empty()) return false;
     const std::u16string system = SystemPath(path);
@@ -108,33 +125,20 @@ bool FileExists(std::u16string_view path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) return false;
     if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) return (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
     // A link counts by what it points to.
-    const HANDLE handle =
-        ::CreateFileW(Wide(system), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return false;
-    BY_HANDLE_FILE_INFORMATION information{};
-    const bool found = ::GetFileInformationByHandle(handle, &information) &&
-                       (information.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
-    ::CloseHandle(handle);
-    return found;
+    const std::optional<BY_HANDLE_FILE_INFORMATION> information = InformationOf(system);
+    return information && (information->dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
 std::optional<TFileStamp> FileStampOf(std::u16string_view path) {
     if (path.empty()) return std::nullopt;
-    const HANDLE handle =
-        ::CreateFileW(Wide(SystemPath(path)), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION information{};
-    const bool known = ::GetFileInformationByHandle(handle, &information);
-    ::CloseHandle(handle);
-    if (!known) return std::nullopt;
+    const std::optional<BY_HANDLE_FILE_INFORMATION> information = InformationOf(SystemPath(path));
+    if (!information) return std::nullopt;
     return TFileStamp{
-        information.dwVolumeSerialNumber,
-        std::uint64_t{information.nFileIndexHigh} << 32 | information.nFileIndexLow,
-        std::uint64_t{information.nFileSizeHigh} << 32 | information.nFileSizeLow,
-        static_cast<std::int64_t>(std::uint64_t{information.ftLastWriteTime.dwHighDateTime} << 32 |
-                                  information.ftLastWriteTime.dwLowDateTime)};
+        information->dwVolumeSerialNumber,
+        std::uint64_t{information->nFileIndexHigh} << 32 | information->nFileIndexLow,
+        std::uint64_t{information->nFileSizeHigh} << 32 | information->nFileSizeLow,
+        static_cast<std::int64_t>(std::uint64_t{information->ftLastWriteTime.dwHighDateTime} << 32 |
+                                  information->ftLastWriteTime.dwLowDateTime)};
 }
 
 bool IsPathTooLong(std::u16string_view path) {
